@@ -29,6 +29,10 @@ EListError::EListError(std::int64_t index)
 {
 }
 
+namespace {
+constexpr int kIoDeviceError = 1117;
+}  // namespace
+
 int ErrorCodeFromErrno(int err)
 {
     switch (err) {
@@ -47,6 +51,13 @@ int ErrorCodeFromErrno(int err)
     case EDQUOT:
 #endif
         return errcode::kDiskFull;
+    case EIO:
+    case ESRCH:
+    case EINTR:
+    case ENETUNREACH:
+        // errno values that share their number with a documented code would show its text;
+        // they are reported as the device I/O error instead.
+        return kIoDeviceError;
     default: return err;
     }
 }

@@ -81,7 +81,8 @@ inline constexpr int kDiskFull = 101;
 }  // namespace errcode
 
 // Maps a POSIX errno to the documented code: ENOENT 2, ENOTDIR/ENAMETOOLONG 3, EMFILE/ENFILE 4,
-// EACCES/EPERM/EISDIR/EROFS 5, ENOSPC/EDQUOT 101; any other errno is passed on as it is.
+// EACCES/EPERM/EISDIR/EROFS 5, ENOSPC/EDQUOT 101; EIO and the few others whose number is a
+// documented code become 1117 (a device I/O error); any other errno is passed on as it is.
 int ErrorCodeFromErrno(int err);
 
 // Throws EInOutError for the current errno (or the given one).

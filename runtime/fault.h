@@ -6,12 +6,17 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace tarnwick::fault {
 
 enum class Op { Open, Create, Read, Write, SetSize, Close, Delete };
 
 struct Rule {
+    Rule(Op op_, int errnoValue_, int skip_ = 0, std::string pathContains_ = {}, int times_ = 1)
+        : op(op_), errnoValue(errnoValue_), skip(skip_), pathContains(std::move(pathContains_)), times(times_)
+    {
+    }
     Op op;
     int errnoValue;           // the errno the operation fails with (ENOSPC for a full disk)
     int skip = 0;             // matching operations to let through before the first failure

@@ -189,6 +189,8 @@ void TFileStream::SetSize(std::int64_t newSize)
             RaiseOSError(rc);
         }
     }
+    if (pos_ > newSize)
+        pos_ = newSize;  // as the memory stream does
 }
 
 void TFileStream::Flush() { flushWrites(); }
