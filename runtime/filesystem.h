@@ -45,6 +45,8 @@ std::optional<TSearchRec> FindPath(const std::string& path);
 
 bool FileExists(const std::string& path);       // a regular file
 bool DirectoryExists(const std::string& path);
+// True when both paths name the same existing file or folder, however each spells it.
+bool SameFile(const std::string& a, const std::string& b);
 bool CreateDir(const std::string& path);        // one level; false when it fails or exists
 bool ForceDirectories(const std::string& path); // with every missing parent; true when it exists afterwards
 bool DeleteFile(const std::string& path);
