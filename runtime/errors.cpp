@@ -20,8 +20,14 @@ std::string IoErrorMessage(int errorCode)
 EInOutError::EInOutError(int errorCode) : Exception(IoErrorMessage(errorCode)), errorCode_(errorCode) {}
 EIntOverflow::EIntOverflow() : Exception("Débordement d'entier") {}
 ERangeError::ERangeError() : Exception("Erreur de vérification d'étendue") {}
-EFCreateError::EFCreateError(const std::string& path) : Exception("Impossible de créer le fichier " + path) {}
-EFOpenError::EFOpenError(const std::string& path) : Exception("Impossible d'ouvrir le fichier " + path) {}
+EFCreateError::EFCreateError(const std::string& path, int errorCode)
+    : Exception("Impossible de créer le fichier " + path), errorCode_(errorCode)
+{
+}
+EFOpenError::EFOpenError(const std::string& path, int errorCode)
+    : Exception("Impossible d'ouvrir le fichier " + path), errorCode_(errorCode)
+{
+}
 EReadError::EReadError() : Exception("Erreur de lecture du flux") {}
 EWriteError::EWriteError() : Exception("Erreur d'écriture du flux") {}
 EListError::EListError(std::int64_t index)

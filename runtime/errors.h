@@ -34,15 +34,25 @@ public:
     ERangeError();
 };
 
-// File-stream errors; the path stands in the message.
+// File-stream errors; the path stands in the message. ErrorCode() keeps the documented code of
+// the failure behind it (2 for a missing file, 5 for denied access...), 0 when none is known, so
+// that a caller can report it as the I/O error of that code.
 class EFCreateError : public Exception {
 public:
-    explicit EFCreateError(const std::string& path);
+    explicit EFCreateError(const std::string& path, int errorCode = 0);
+    int ErrorCode() const noexcept { return errorCode_; }
+
+private:
+    int errorCode_;
 };
 
 class EFOpenError : public Exception {
 public:
-    explicit EFOpenError(const std::string& path);
+    explicit EFOpenError(const std::string& path, int errorCode = 0);
+    int ErrorCode() const noexcept { return errorCode_; }
+
+private:
+    int errorCode_;
 };
 
 // Raised by ReadBuffer / WriteBuffer when a stream delivers fewer bytes than asked.

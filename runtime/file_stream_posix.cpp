@@ -16,10 +16,10 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path)
 {
     const bool creating = mode == FileMode::Create;
     if (int err = fault::Check(creating ? fault::Op::Create : fault::Op::Open, path)) {
-        errno = err;
+        const int code = posix::ErrorCodeForPath(err, path);
         if (creating)
-            throw EFCreateError(path);
-        throw EFOpenError(path);
+            throw EFCreateError(path, code);
+        throw EFOpenError(path, code);
     }
     // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared again for a regular file.
     int flags = O_CLOEXEC | O_NONBLOCK;
@@ -39,9 +39,10 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path)
         }
     }
     if (fd_ < 0) {
+        const int code = posix::ErrorCodeForPath(errno, path);
         if (creating)
-            throw EFCreateError(path);
-        throw EFOpenError(path);
+            throw EFCreateError(path, code);
+        throw EFOpenError(path, code);
     }
 }
 
