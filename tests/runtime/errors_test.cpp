@@ -1,6 +1,7 @@
 // Error texts of the runtime, chosen by the cause of the failure.
 #include <cerrno>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 #include "runtime/errors.h"
@@ -67,25 +68,34 @@ TEST(Errors, TooManyOpenFiles)
 {
     TempDir dir;
     test::WriteFileBytes(dir / "a.txt", "x");
+    {
+        fault::Scoped rule({fault::Op::Open, EMFILE});
+        TTextFile file;
+        EXPECT_THROW_MSG(file.Append(dir / "a.txt"), EInOutError, "Trop de fichiers ouverts");
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks need descriptors (a pipe) while the exception is made, so
+    // the real limit is only met in the plain build.
+    GTEST_SKIP() << "real descriptor limit not tried under the sanitizers";
+#endif
     rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
     rlimit low = old;
-    std::vector<std::unique_ptr<TFileStream>> held;
-    std::string message;
-    low.rlim_cur = 32;
+    low.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    try {
-        for (int i = 0; i < 64; ++i)
-            held.push_back(std::make_unique<TFileStream>(dir / "a.txt", FileMode::OpenRead));
-    } catch (const EFOpenError&) {
-    }
+    // Use up the descriptors with plain dup()s, then let the text file meet the limit.
+    std::vector<int> held;
+    for (int fd; (fd = ::dup(0)) >= 0;)
+        held.push_back(fd);
+    std::string message;
     TTextFile file;
     try {
         file.Append(dir / "a.txt");
     } catch (const EInOutError& e) {
         message = e.what();
     }
-    held.clear();
+    for (int fd : held)
+        ::close(fd);
     ::setrlimit(RLIMIT_NOFILE, &old);
     EXPECT_EQ(message, "Trop de fichiers ouverts");
 }
