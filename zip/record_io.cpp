@@ -1,0 +1,51 @@
+// record_io.cpp -- the variable parts of the ZIP records on a stream.
+#include "zip/record_io.h"
+
+#include <algorithm>
+
+namespace orvzip::detail {
+
+std::string ReadBytes(tarnwick::TStream& stream, std::uint32_t count)
+{
+    if (count == 0)
+        return {};
+    // A damaged or hostile length field must not make us allocate what the stream cannot hold.
+    const std::int64_t remaining = std::max<std::int64_t>(0, stream.Size() - stream.Position());
+    std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(count, remaining)), '\0');
+    if (bytes.empty())
+        return bytes;
+    const std::int64_t got = stream.Read(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, got)));
+    return bytes;
+}
+
+void WriteField(tarnwick::TStream& stream, const std::string& bytes, std::uint32_t length)
+{
+    if (length == 0)
+        return;
+    if (bytes.size() >= length) {
+        stream.WriteBuffer(bytes.data(), length);
+        return;
+    }
+    // A field cut short when it was read: keep the record's length authoritative.
+    std::string filled = bytes;
+    filled.resize(length, '\0');
+    stream.WriteBuffer(filled);
+}
+
+void WriteLocalHeader(tarnwick::TStream& stream, const TLocalFile& record)
+{
+    WriteBlock(stream, record);
+    WriteField(stream, record.FileName, record.FileNameLength);
+    WriteField(stream, record.ExtraField, record.ExtraFieldLength);
+}
+
+void WriteCentralHeader(tarnwick::TStream& stream, const TCentralDirectoryFile& record)
+{
+    WriteBlock(stream, record);
+    WriteField(stream, record.FileName, record.FileNameLength);
+    WriteField(stream, record.ExtraField, record.ExtraFieldLength);
+    WriteField(stream, record.FileComment, record.FileCommentLength);
+}
+
+}  // namespace orvzip::detail
