@@ -84,6 +84,15 @@ public:
 
 private:
     friend class TOrvZipEntries;
+
+    // The stored archive comment, CommentLength bytes read from CommentPos (fewer when the
+    // stream ends sooner), which an add carries over unchanged.
+    std::string StoredCommentBytes();
+    // Writes at the stream's position the central directory of every entry, the end record and
+    // the comment bytes, and sets EndRecord (CommentLength included), EndRecordPos and CommentPos.
+    void WriteDirectoryTail(TStream& stream, const std::string& comment);
+    // Raises when no archive is open.
+    void RequireOpenArchive() const;
     explicit TOrvZipEntriesEntry(TOrvZipEntries& owner) : owner_(&owner) {}
     TOrvZipEntries* owner_;
 };
@@ -132,6 +141,33 @@ public:
     void RemoveEntry(int index);
 
 private:
+    friend class TOrvZip;
+
+    // An entry's data as the add writers store it: the source's bytes from its position to its
+    // end, their CRC-32, and for method 8 the zlib output, whose raw deflate data lies between
+    // its 2-byte header and its 4-byte Adler-32 trailer (used in place, without a copy).
+    struct PreparedData {
+        std::uint16_t Method = 0;            // 8 when there is data, else 0
+        std::uint32_t Crc = 0;
+        std::uint32_t UncompressedSize = 0;
+        std::uint32_t CompressedSize = 0;    // bytes of raw deflate data, 0 for method 0
+        tarnwick::TMemoryStream Zlib;        // empty for method 0
+        const char* Data() const { return Method == 8 ? Zlib.Memory() + 2 : nullptr; }
+        std::uint32_t DataSize() const { return CompressedSize; }
+    };
+    // Reads, checksums and deflates the data for the entry name; sets CurrentDataSize. Raises
+    // when the source delivers fewer bytes than it announced or holds 2 GiB or more.
+    void PrepareData(const std::string& name, TStream& source, PreparedData& data);
+    // The name an add stores: the item name's file part unless StoreRelativePath, then ToZipName.
+    std::string StoredName(const std::string& itemName) const;
+    // Appends an entry whose records are filled as an add fills them.
+    TOrvZipEntriesEntry& AppendNewEntry(const std::string& name, std::uint16_t attributes, const PreparedData& data,
+                                        std::uint32_t dosDateTime, std::uint32_t localHeaderOffset);
+    // Removes the entry of the same name for an add, with InBatch set for the removal only.
+    void RemoveReplaced(int index);
+    // Builds EndRecord for the entries that the fallback walk made, ending at position end.
+    void DescribeScannedEntries(std::int64_t end);
+
     TOrvZip* owner_;
     bool archiveValid_ = false;
     std::vector<std::unique_ptr<TOrvZipEntriesEntry>> items_;
@@ -222,6 +258,15 @@ public:
 private:
     friend class TOrvZipEntries;
 
+    // The stored archive comment, CommentLength bytes read from CommentPos (fewer when the
+    // stream ends sooner), which an add carries over unchanged.
+    std::string StoredCommentBytes();
+    // Writes at the stream's position the central directory of every entry, the end record and
+    // the comment bytes, and sets EndRecord (CommentLength included), EndRecordPos and CommentPos.
+    void WriteDirectoryTail(TStream& stream, const std::string& comment);
+    // Raises when no archive is open.
+    void RequireOpenArchive() const;
+
     // State, in declaration order.
     std::unique_ptr<TOrvZipEntries> entries_;
     bool namesStale_ = true;
@@ -249,6 +294,7 @@ private:
     bool readOnly_ = false;
     bool applyAtributes_ = true;
     std::unique_ptr<TStream> archiveStream_;
+    bool directoryFromScan_ = false;  // EndRecord was built by the fallback walk: not on disk yet
 };
 
 }  // namespace orvzip
