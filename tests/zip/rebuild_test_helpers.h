@@ -1,0 +1,276 @@
+// rebuild_test_helpers.h -- what the rebuild and removal suites share: building archives with
+// the component, an independent check of an archive file against the component's live state
+// and against the peers (unzip, Python's zipfile), an event recorder, and a private TMPDIR.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "runtime/filesystem.h"
+#include "runtime/stream.h"
+#include "support/test_support.h"
+#include "zip/OrvZip.h"
+
+namespace orvzip::test {
+
+using tarnwick::test::ReadFileBytes;
+using tarnwick::test::RunCommand;
+using tarnwick::test::ShellQuote;
+
+struct Content {
+    std::string Name;
+    std::string Data;
+};
+
+inline std::uint16_t u16At(const std::string& b, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b.at(at)) |
+                                      static_cast<std::uint8_t>(b.at(at + 1)) << 8);
+}
+
+inline std::uint32_t u32At(const std::string& b, std::size_t at)
+{
+    return static_cast<std::uint32_t>(u16At(b, at)) | static_cast<std::uint32_t>(u16At(b, at + 2)) << 16;
+}
+
+inline void putU16(std::string& b, std::size_t at, std::uint16_t v)
+{
+    b.at(at) = static_cast<char>(v & 0xFF);
+    b.at(at + 1) = static_cast<char>(v >> 8);
+}
+
+// Compressible text, bytes that deflate cannot shrink, and nothing at all.
+inline std::string textData(int lines)
+{
+    std::string s;
+    for (int i = 0; i < lines; ++i)
+        s += "line " + std::to_string(i) + " of some text that compresses well\n";
+    return s;
+}
+
+inline std::string noiseData(std::size_t size, std::uint32_t seed)
+{
+    std::string s(size, '\0');
+    for (auto& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+inline const tarnwick::TDateTime kDate{2024, 5, 6, 7, 8, 10, 0};
+
+// Adds data under name through AddStreamEntry, as the component's callers do.
+inline TOrvZipEntriesEntry* addData(TOrvZip& zip, const std::string& name, const std::string& data)
+{
+    tarnwick::TMemoryStream source;
+    source.WriteBuffer(data);
+    source.SetPosition(0);
+    return zip.Entries().AddStreamEntry(name, 0x20, source, kDate);
+}
+
+// A new archive at path holding the contents, written by the component (FastSave), with the
+// comment lines when given; left open in zip.
+inline void buildArchive(TOrvZip& zip, const std::string& path, const std::vector<Content>& contents,
+                         const std::vector<std::string>& commentLines = {})
+{
+    zip.SetStoreFolders(false);
+    zip.CreateArchiveFile(path);
+    zip.OpenArchiveFile(path);
+    ASSERT_TRUE(zip.IsZipFile());
+    const TZipSaveMethod method = zip.SaveMethod();
+    zip.SetSaveMethod(TZipSaveMethod::FastSave);
+    for (const Content& c : contents)
+        addData(zip, c.Name, c.Data);
+    if (!commentLines.empty()) {
+        tarnwick::TStringList lines;
+        for (const auto& l : commentLines)
+            lines.Add(l);
+        zip.SetComment(lines);
+    }
+    zip.SetSaveMethod(method);
+}
+
+// Reads every entry with Python's zipfile (which also checks each CRC): "name\thex" per line.
+inline std::map<std::string, std::string> readWithZipfile(const std::string& path, std::vector<std::string>* order,
+                                                          const std::string& password = "")
+{
+    const std::string script =
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "if len(sys.argv) > 2: z.setpassword(sys.argv[2].encode())\n"
+        "for i in z.infolist():\n"
+        "    print(i.filename + '\\t' + z.read(i).hex())\n";
+    std::string cmd = "python3 -c " + ShellQuote(script) + " " + ShellQuote(path);
+    if (!password.empty())
+        cmd += " " + ShellQuote(password);
+    const auto result = RunCommand(cmd);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    std::map<std::string, std::string> out;
+    std::istringstream lines(result.output);
+    for (std::string line; std::getline(lines, line);) {
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        const std::string name = line.substr(0, tab);
+        if (order != nullptr)
+            order->push_back(name);
+        out[name] = tarnwick::test::FromHex(line.substr(tab + 1));
+    }
+    return out;
+}
+
+inline void expectUnzipTestPasses(const std::string& path, const std::string& password = "")
+{
+    const std::string pw = password.empty() ? "" : " -P " + ShellQuote(password);
+    const auto result = RunCommand("unzip" + pw + " -tq " + ShellQuote(path));
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+}
+
+// The archive file at path, checked byte by byte against what zip holds in memory and against
+// the expected contents (in directory order) and stored comment:
+// - the end record lies where EndRecordPos says, equals EndRecord, and the comment behind it is
+//   exactly CommentLength bytes, the last of the file;
+// - the central directory lies where the end record says and fills exactly CentralDirectorySize;
+// - every central header points at a local header of its own entry, with the same flag, CRC
+//   and sizes, and no descriptor flag left over; the collection's offsets are the file's;
+// - unzip -t passes and Python's zipfile reads back every content;
+// - a second component opening the file sees the same end record and names.
+inline void expectArchive(TOrvZip& zip, const std::string& path, const std::vector<Content>& expected,
+                          const std::string& comment, const std::string& password = "")
+{
+    SCOPED_TRACE("archive " + path);
+    const std::string b = ReadFileBytes(path);
+    ASSERT_GE(b.size(), 22u + comment.size());
+    const std::size_t eocd = b.size() - 22 - comment.size();
+    ASSERT_EQ(u32At(b, eocd), kEndOfCentralDirSignature);
+    const TEndOfCentralDirectoryRecord& er = zip.EndRecord();
+    EXPECT_EQ(zip.EndRecordPos(), eocd);
+    EXPECT_EQ(zip.CommentPos(), eocd + 22);
+    EXPECT_EQ(u16At(b, eocd + 8), expected.size());
+    EXPECT_EQ(u16At(b, eocd + 10), expected.size());
+    EXPECT_EQ(u16At(b, eocd + 8), er.EntriesOnThisDisk);
+    EXPECT_EQ(u16At(b, eocd + 10), er.TotalEntries);
+    EXPECT_EQ(u32At(b, eocd + 12), er.CentralDirectorySize);
+    EXPECT_EQ(u32At(b, eocd + 16), er.CentralDirectoryOffset);
+    EXPECT_EQ(u16At(b, eocd + 20), comment.size());
+    EXPECT_EQ(er.CommentLength, comment.size());
+    EXPECT_EQ(b.substr(eocd + 22), comment);
+
+    ASSERT_EQ(zip.Entries().Count(), static_cast<int>(expected.size()));
+    std::size_t at = er.CentralDirectoryOffset;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("entry " + expected[i].Name);
+        ASSERT_EQ(u32At(b, at), kCentralFileSignature);
+        const std::uint16_t flag = u16At(b, at + 8);
+        const std::uint16_t n = u16At(b, at + 28), m = u16At(b, at + 30), k = u16At(b, at + 32);
+        const std::uint32_t offset = u32At(b, at + 42);
+        EXPECT_EQ(b.substr(at + 46, n), expected[i].Name);
+        const TOrvZipEntriesEntry& entry = zip.Entries().Items(static_cast<int>(i));
+        EXPECT_EQ(entry.CentralRecord.FileName, expected[i].Name);
+        EXPECT_EQ(entry.CentralRecord.RelativeOffsetOfLocalHeader, offset);
+        EXPECT_EQ(entry.CentralRecord.GeneralPurposeBitFlag, flag);
+        ASSERT_EQ(u32At(b, offset), kLocalFileSignature);
+        EXPECT_EQ(b.substr(offset + 30, u16At(b, offset + 26)), expected[i].Name);
+        EXPECT_EQ(u16At(b, offset + 6), flag);
+        if ((flag & 1) == 0) {
+            EXPECT_EQ(flag & 8, 0);
+            EXPECT_EQ(u32At(b, offset + 14), u32At(b, at + 16)) << "CRC-32";
+            EXPECT_EQ(u32At(b, offset + 18), u32At(b, at + 20)) << "compressed size";
+            EXPECT_EQ(u32At(b, offset + 22), u32At(b, at + 24)) << "uncompressed size";
+        }
+        at += 46 + n + m + k;
+    }
+    EXPECT_EQ(at, eocd);
+    EXPECT_EQ(at - er.CentralDirectoryOffset, er.CentralDirectorySize);
+
+    std::vector<std::string> order;
+    const auto read = readWithZipfile(path, &order, password);
+    std::vector<std::string> names;
+    for (const Content& c : expected) {
+        names.push_back(c.Name);
+        EXPECT_EQ(read.count(c.Name), 1u) << c.Name;
+        if (read.count(c.Name) != 0)
+            EXPECT_EQ(read.at(c.Name), c.Data) << c.Name;
+    }
+    EXPECT_EQ(order, names);
+    if (!expected.empty())
+        expectUnzipTestPasses(path, password);
+
+    TOrvZip again(nullptr);
+    again.OpenArchiveFile(path);
+    ASSERT_TRUE(again.IsZipFile());
+    EXPECT_FALSE(again.HasDamagedEntries());
+    EXPECT_TRUE(again.EndRecord() == zip.EndRecord());
+    EXPECT_EQ(again.EndRecordPos(), zip.EndRecordPos());
+    EXPECT_EQ(again.CommentPos(), zip.CommentPos());
+    ASSERT_EQ(again.Entries().Count(), zip.Entries().Count());
+    for (int i = 0; i < again.Entries().Count(); ++i)
+        EXPECT_EQ(again.Entries().Items(i).CentralRecord.RelativeOffsetOfLocalHeader,
+                  zip.Entries().Items(i).CentralRecord.RelativeOffsetOfLocalHeader);
+}
+
+// Every event the component raises, in order, as short texts.
+struct EventLog {
+    std::vector<std::string> Events;
+
+    void Attach(TOrvZip& zip)
+    {
+        auto pair = [this](const char* what) {
+            return [this, what](TComponent*, std::int32_t current, std::int32_t total) {
+                Events.push_back(std::string(what) + " " + std::to_string(current) + "/" + std::to_string(total));
+            };
+        };
+        zip.OnRemoveItems = pair("RemoveItems");
+        zip.OnRebuildZip = pair("RebuildZip");
+        zip.OnZipOpen = pair("ZipOpen");
+        zip.OnCompressFile = [this](TComponent*, std::int32_t, std::int32_t total) {
+            Events.push_back("CompressFile of " + std::to_string(total));
+        };
+        zip.OnZipChange = [this](TComponent*, std::int32_t type) { Events.push_back("ZipChange " + std::to_string(type)); };
+        zip.OnAddItem = [this](TComponent*, const std::string& name) { Events.push_back("AddItem " + name); };
+    }
+};
+
+// Points TMPDIR at a folder of the test for its lifetime, so that scratch files can be counted.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& path) : path_(path)
+    {
+        tarnwick::ForceDirectories(path_);
+        if (const char* old = std::getenv("TMPDIR"))
+            old_ = old;
+        ::setenv("TMPDIR", path_.c_str(), 1);
+    }
+    ~ScratchFolder()
+    {
+        if (old_)
+            ::setenv("TMPDIR", old_->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        if (auto list = tarnwick::ListFolder(path_))
+            for (const auto& rec : *list)
+                names.push_back(rec.Name);
+        return names;
+    }
+
+private:
+    std::string path_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace orvzip::test
