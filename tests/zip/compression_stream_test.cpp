@@ -1,0 +1,117 @@
+// compression_stream_test.cpp -- the deflate stream: zlib format out, progress after each
+// full output buffer during writes and never while finishing, "error" when zlib fails.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "support/test_support.h"
+#include "zip/compression_stream.h"
+
+namespace orvzip {
+namespace {
+
+std::string noise(std::size_t size)
+{
+    std::string s(size, '\0');
+    std::uint32_t seed = 12345;
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+std::string inflateZlib(const std::string& in, std::size_t expected)
+{
+    std::string out(expected, '\0');
+    uLongf outLen = static_cast<uLongf>(out.size());
+    EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &outLen,
+                         reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size())),
+              Z_OK);
+    out.resize(outLen);
+    return out;
+}
+
+TEST(CompressionStream, LevelTable)
+{
+    EXPECT_EQ(ZlibLevel(TCompressionLevel::clNone), 0);
+    EXPECT_EQ(ZlibLevel(TCompressionLevel::clFastest), 1);
+    EXPECT_EQ(ZlibLevel(TCompressionLevel::clDefault), -1);
+    EXPECT_EQ(ZlibLevel(TCompressionLevel::clMax), 9);
+}
+
+TEST(CompressionStream, WritesZlibFormatThatMatchesZlibAtEachLevel)
+{
+    const std::string data = std::string(3000, 'a') + noise(5000) + "hello";
+    for (TCompressionLevel level : {TCompressionLevel::clNone, TCompressionLevel::clFastest,
+                                    TCompressionLevel::clDefault, TCompressionLevel::clMax}) {
+        tarnwick::TMemoryStream dest;
+        TCompressionStream z(level, dest);
+        z.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
+        z.Finish();
+        EXPECT_EQ(inflateZlib(dest.Bytes(), data.size()), data);
+        // Same bytes as zlib's one-shot compress at that level (same parameters, same library).
+        std::string ref(compressBound(static_cast<uLong>(data.size())), '\0');
+        uLongf refLen = static_cast<uLongf>(ref.size());
+        ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(ref.data()), &refLen,
+                            reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                            ZlibLevel(level)),
+                  Z_OK);
+        ref.resize(refLen);
+        EXPECT_EQ(dest.Bytes(), ref) << "level " << ZlibLevel(level);
+    }
+}
+
+TEST(CompressionStream, ProgressAfterEachFullBufferDuringWriteAndNoneAtFinish)
+{
+    // Stored blocks make the output a little larger than the input: 200,000 bytes give three
+    // full 64 KiB buffers during the write and the rest when finishing.
+    const std::string data = noise(200000);
+    tarnwick::TMemoryStream dest;
+    TCompressionStream z(TCompressionLevel::clNone, dest);
+    std::vector<std::int64_t> positions, written;
+    z.OnProgress = [&](TCompressionStream& sender) {
+        EXPECT_EQ(&sender, &z);
+        positions.push_back(sender.Position());
+        written.push_back(dest.Size());
+    };
+    z.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
+    ASSERT_EQ(positions.size(), 3u);
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        EXPECT_EQ(written[i], static_cast<std::int64_t>((i + 1) * 65536));
+    // zlib may hold consumed input back as pending output, so a position can repeat.
+    EXPECT_GT(positions[0], 0);
+    EXPECT_LE(positions[0], positions[1]);
+    EXPECT_LE(positions[1], positions[2]);
+    EXPECT_LE(positions[2], 200000);
+    EXPECT_EQ(z.Position(), 200000);
+    z.Finish();
+    EXPECT_EQ(positions.size(), 3u);
+    EXPECT_GT(dest.Size(), 3 * 65536);
+    EXPECT_EQ(inflateZlib(dest.Bytes(), data.size()), data);
+}
+
+TEST(CompressionStream, SmallOutputRaisesNoProgress)
+{
+    tarnwick::TMemoryStream dest;
+    TCompressionStream z(TCompressionLevel::clMax, dest);
+    int calls = 0;
+    z.OnProgress = [&](TCompressionStream&) { ++calls; };
+    const std::string data(500000, 'x');  // compresses far below 64 KiB
+    z.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
+    z.Finish();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(CompressionStream, ZlibFailureRaisesError)
+{
+    tarnwick::TMemoryStream dest;
+    TCompressionStream z(TCompressionLevel::clDefault, dest);
+    z.WriteBuffer("abc", 3);
+    z.Finish();
+    // deflate refuses input once its stream is finished.
+    EXPECT_THROW_MSG(z.WriteBuffer("more", 4), ECompressionError, "error");
+}
+
+}  // namespace
+}  // namespace orvzip
