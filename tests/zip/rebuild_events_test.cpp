@@ -1,0 +1,112 @@
+// rebuild_events_test.cpp -- the events of rebuilding adds and of removals, in their order.
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "rebuild_test_helpers.h"
+
+namespace orvzip::test {
+namespace {
+
+enum class Action { AddSmall, AddLarge, RemoveMiddle, RemoveOnly, ReplaceMiddle };
+
+struct EventCase {
+    const char* name;
+    int entries;  // the archive starts with this many of one.txt, two.bin, three.txt
+    TZipSaveMethod method;
+    bool tempFiles;
+    bool inBatch;
+    Action action;
+    std::vector<std::string> expected;
+};
+
+std::ostream& operator<<(std::ostream& os, const EventCase& c) { return os << c.name; }
+
+constexpr auto kFast = TZipSaveMethod::FastSave;
+constexpr auto kRebuild = TZipSaveMethod::RebuildAll;
+
+// The removal of one of three entries by a rebuild, memory scratch stream, before its final
+// notification: measuring, the two stages, the end record, then the directory read again.
+const std::vector<std::string> kRemoveOneOfThreeByRebuild = {
+    "RemoveItems 0/1", "RemoveItems 1/1",
+    "RebuildZip 0/1",  "RebuildZip 1/1", "RebuildZip 0/1", "RebuildZip 1/1", "RebuildZip 100/100",
+    "ZipOpen 0/2",     "ZipOpen 1/2",    "ZipOpen 0/2",    "ZipOpen 1/2",
+};
+
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const EventCase kCases[] = {
+    {"AddToEmpty_Memory", 0, kRebuild, false, false, Action::AddSmall,
+     {"RebuildZip 0/0", "RebuildZip 100/100", "ZipChange 2", "AddItem new.txt"}},
+    {"AddToOne_Memory", 1, kRebuild, false, false, Action::AddSmall,
+     {"RemoveItems 0/0", "RebuildZip 0/0", "RebuildZip 0/1", "RebuildZip 1/1", "RebuildZip 100/100", "ZipChange 2",
+      "AddItem new.txt"}},
+    {"AddToOne_TempFile", 1, kRebuild, true, false, Action::AddSmall,
+     {"RebuildZip 0/0", "RebuildZip 0/1", "RebuildZip 1/1", "RebuildZip 100/100", "ZipChange 2", "AddItem new.txt"}},
+    // Compression progress comes between the local-header stage and the central directory.
+    {"AddLargeToOne_Memory", 1, kRebuild, false, false, Action::AddLarge,
+     {"RemoveItems 0/0", "RebuildZip 0/0", "CompressFile of 300000", "RebuildZip 0/1", "RebuildZip 1/1",
+      "RebuildZip 100/100", "ZipChange 2", "AddItem big.bin"}},
+    {"AddInBatch_TempFile", 0, kRebuild, true, true, Action::AddSmall,
+     {"RebuildZip 0/0", "RebuildZip 100/100", "AddItem new.txt"}},
+    {"RemoveOneOfThree_Memory", 3, kRebuild, false, false, Action::RemoveMiddle,
+     concat(kRemoveOneOfThreeByRebuild, {"ZipChange 3"})},
+    {"RemoveOneOfThree_TempFile", 3, kRebuild, true, false, Action::RemoveMiddle,
+     {"RebuildZip 0/1", "RebuildZip 1/1", "RebuildZip 0/1", "RebuildZip 1/1", "RebuildZip 100/100", "ZipOpen 0/2",
+      "ZipOpen 1/2", "ZipOpen 0/2", "ZipOpen 1/2", "ZipChange 3"}},
+    {"RemoveOneOfThreeInBatch_Memory", 3, kRebuild, false, true, Action::RemoveMiddle, kRemoveOneOfThreeByRebuild},
+    {"RemoveOneOfThreeInPlace", 3, kFast, false, false, Action::RemoveMiddle, {"ZipChange 3"}},
+    {"RemoveOneOfThreeInPlaceInBatch", 3, kFast, false, true, Action::RemoveMiddle, {}},
+    // Removing the last entry always rebuilds, and the empty archive's directory raises nothing.
+    {"RemoveOnlyFastSave_Memory", 1, kFast, false, false, Action::RemoveOnly, {"RebuildZip 100/100", "ZipChange 3"}},
+    {"RemoveOnly_Memory", 1, kRebuild, false, false, Action::RemoveOnly, {"RebuildZip 100/100", "ZipChange 3"}},
+    // A replacement: the removal's own events (never its notification), then the add's.
+    {"ReplaceMiddle_Memory", 3, kRebuild, false, false, Action::ReplaceMiddle,
+     concat(kRemoveOneOfThreeByRebuild,
+            {"RemoveItems 0/1", "RemoveItems 1/1", "RebuildZip 0/1", "RebuildZip 1/1", "RebuildZip 0/2",
+             "RebuildZip 1/2", "RebuildZip 2/2", "RebuildZip 100/100", "ZipChange 2", "AddItem two.bin"})},
+    {"ReplaceMiddleFastSave", 3, kFast, false, false, Action::ReplaceMiddle, {"ZipChange 2", "AddItem two.bin"}},
+};
+
+class RebuildEvents : public ::testing::TestWithParam<EventCase> {};
+
+TEST_P(RebuildEvents, AreRaisedInOrder)
+{
+    const EventCase& c = GetParam();
+    tarnwick::test::TempDir dir;
+    ScratchFolder scratch(dir / "tmp");
+    TOrvZip zip(nullptr);
+    const std::vector<Content> three = {{"one.txt", textData(5)}, {"two.bin", noiseData(500, 3)}, {"three.txt", "x"}};
+    buildArchive(zip, dir / "a.zip", std::vector<Content>(three.begin(), three.begin() + c.entries));
+    zip.SetSaveMethod(c.method);
+    zip.SetUseTempFiles(c.tempFiles);
+    zip.SetInBatch(c.inBatch);
+    EventLog log;
+    log.Attach(zip);
+
+    switch (c.action) {
+    case Action::AddSmall: addData(zip, "new.txt", "small"); break;
+    case Action::AddLarge: addData(zip, "big.bin", noiseData(300000, 11)); break;
+    case Action::RemoveMiddle: zip.Entries().RemoveEntryAt(1); break;
+    case Action::RemoveOnly: zip.Entries().RemoveEntryAt(0); break;
+    case Action::ReplaceMiddle: addData(zip, "two.bin", "fresh"); break;
+    }
+
+    // Compression progress comes once per 64 KiB of output; its count depends on zlib.
+    std::vector<std::string> events;
+    for (const std::string& e : log.Events)
+        if (events.empty() || e != events.back() || e.rfind("CompressFile", 0) != 0)
+            events.push_back(e);
+    EXPECT_EQ(events, c.expected);
+    EXPECT_EQ(zip.InBatch(), c.inBatch);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, RebuildEvents, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<EventCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvzip::test
