@@ -115,6 +115,8 @@ struct SizeCase {
     std::uint32_t local, central;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.what; }
+
 class EntrySizes : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(EntrySizes, FollowTheCentralHeader)
