@@ -97,6 +97,11 @@ TBuildResult RunBuildCommand(IBuildView& view, orvzip::TOrvZip& zip, TBuildState
         view.SetProgressMax(state.FileCount);
         const std::string flag = view.CriticalChecked() ? "|c" : "|n";
         PackFolder(state, view, zip, chosen, chosen, upload, flag);
+        // LineIndex - 1 files and the updater were packed. Files that came or went between the
+        // two walks would make the list's fcount and the closing count disagree with its lines.
+        if (state.LineIndex != state.FileCount)
+            throw EBuildError("The chosen folder changed during the build: " + std::to_string(state.FileCount) +
+                              " files were counted and " + std::to_string(state.LineIndex) + " packed.");
         view.SetFolderTreeEnabled(true);
         view.ShowMessage("Done! " + std::to_string(state.FileCount) + " files have been packed.");
         view.SetProgressPosition(0);

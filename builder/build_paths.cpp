@@ -53,7 +53,7 @@ std::string WindowsNameFault(const std::string& name)
     for (const char c : name) {
         switch (c) {
         case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-            return std::string("Windows names cannot hold the character ") + c;
+            return std::string("Windows names cannot hold the character '") + c + "'";
         default: break;
         }
     }
