@@ -74,7 +74,9 @@ std::string TComponent::GetPropertyText(const std::string& name)
 void ApplyResource(TComponent& component, const TResourceProperties& properties)
 {
     const std::vector<TPropertyInfo> published = component.PublishedProperties();
-    for (const auto& [name, value] : properties) {
+    for (const auto& property : properties) {
+        // Not a structured binding: clang before 16 cannot capture one in the lambda.
+        const std::string& name = property.first;
         const bool known = std::any_of(published.begin(), published.end(),
                                        [&](const TPropertyInfo& p) { return p.Name == name; });
         if (!known)
