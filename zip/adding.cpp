@@ -8,6 +8,7 @@
 #include "runtime/compare.h"
 #include "runtime/filesystem.h"
 #include "zip/OrvZip.h"
+#include "zip/crc_fast.h"
 #include "zip/record_io.h"
 
 namespace orvzip {
@@ -28,6 +29,8 @@ constexpr std::array<std::uint32_t, 256> makeCrcTable()
 // The component's own CRC-32 table (reflected polynomial 0xEDB88320), fixed at compile time.
 constexpr std::array<std::uint32_t, 256> kCrcTable = makeCrcTable();
 static_assert(kCrcTable[1] == 0x77073096u && kCrcTable[255] == 0x2D02EF8Du);
+// The same table advanced by 1 to 15 zero bytes, for the sixteen-byte step of DataCrc32.
+constexpr detail::CrcSlices kCrcSlices = detail::DeriveCrcSlices(kCrcTable);
 
 TCompressionLevel levelFor(TZipCompressionType type)
 {
@@ -55,8 +58,9 @@ constexpr std::uint16_t kMaxEntries = 0xFFFF;
 std::uint32_t TOrvZipEntries::DataCrc32(const void* data, std::size_t length)
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < length; ++i)
+    std::size_t i = 0;
+    std::uint32_t crc = detail::UpdateCrcBy16(kCrcSlices, 0xFFFFFFFFu, bytes, length, i);
+    for (; i < length; ++i)
         crc = kCrcTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;
 }
