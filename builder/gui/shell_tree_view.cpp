@@ -200,9 +200,15 @@ void TShellTreeView::listFolder(QTreeWidgetItem* item)
 
 void TShellTreeView::RefreshItem(QTreeWidgetItem* item)
 {
+    // A selected folder below the item goes with the old listing; the item keeps the selection.
+    bool selectionBelow = false;
+    for (QTreeWidgetItem* up = currentItem(); up != nullptr && !selectionBelow; up = up->parent())
+        selectionBelow = up->parent() == item;
     qDeleteAll(item->takeChildren());
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     listChildren(item);
+    if (selectionBelow)
+        setCurrentItem(item);
 }
 
 void TShellTreeView::mousePressEvent(QMouseEvent* event)

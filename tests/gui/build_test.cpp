@@ -222,5 +222,22 @@ TEST_F(BuildThroughWindowTest, InputDuringABuildIsDroppedAndCloseRefused)
     EXPECT_EQ(form->findChild<QLineEdit*>("LbL_NameEXE")->text(), "Fernpatch.exe");
 }
 
+// The closing message box is a real modal box; it takes the keys that the window does not.
+TEST_F(BuildThroughWindowTest, ClosingMessageBoxTakesInputDuringTheBuild)
+{
+    CurrentDirGuard cwd(work / "out");
+    QString text;
+    bool closedByKey = false;
+    AnswerNextModalBox([&](QMessageBox& box) {
+        text = box.text();
+        QTest::keyClick(&box, Qt::Key_Return);
+        closedByKey = !box.isVisible();
+    });
+    ClickBuild();
+    EXPECT_EQ(text, "Done! 5 files have been packed.");
+    EXPECT_TRUE(closedByKey);
+    EXPECT_FALSE(form->Building());
+}
+
 }  // namespace
 }  // namespace tarnwick::gui::test

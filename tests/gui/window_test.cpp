@@ -281,8 +281,10 @@ TEST_F(MainWindowTest, TreeListsFoldersWhenFirstExpandedAndNotAgain)
     client->setExpanded(false);
     client->setExpanded(true);
     EXPECT_EQ(client->childCount(), 2);
+    tree->setCurrentItem(client->child(1));
     tree->RefreshItem(client);
     EXPECT_EQ(client->childCount(), 3);
+    EXPECT_EQ(tree->SelectedPath(), FakeDesktop() + "/Client");  // the listing it stood in is gone
     fs::remove(FakeDesktop() + "/Client/added");
     tree->RefreshItem(client);
 
