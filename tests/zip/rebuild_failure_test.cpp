@@ -9,7 +9,7 @@
 #include "runtime/errors.h"
 #include "runtime/fault.h"
 
-namespace orvzip::test {
+namespace orvzip::test::rebuild {
 namespace {
 
 namespace fault = tarnwick::fault;
@@ -201,4 +201,4 @@ TEST(RebuildScratch, CreationFailureChangesNothingAndLeavesNoFile)
 }
 
 }  // namespace
-}  // namespace orvzip::test
+}  // namespace orvzip::test::rebuild

@@ -6,7 +6,7 @@
 
 #include "rebuild_test_helpers.h"
 
-namespace orvzip::test {
+namespace orvzip::test::rebuild {
 namespace {
 
 enum class Op { AddToEmpty, AddToOne, AddToThree, ReplaceFirst, ReplaceMiddle, ReplaceLast, RemoveFirst, RemoveMiddle,
@@ -128,4 +128,4 @@ INSTANTIATE_TEST_SUITE_P(Operations, RebuildTable, ::testing::ValuesIn(allCases(
                          [](const ::testing::TestParamInfo<Case>& info) { return caseName(info.param); });
 
 }  // namespace
-}  // namespace orvzip::test
+}  // namespace orvzip::test::rebuild

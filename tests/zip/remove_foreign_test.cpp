@@ -8,7 +8,7 @@
 
 #include "rebuild_test_helpers.h"
 
-namespace orvzip::test {
+namespace orvzip::test::rebuild {
 namespace {
 
 using tarnwick::test::WriteFileBytes;
@@ -159,4 +159,4 @@ TEST(ForeignArchive, RebuildDropsDescriptorsExceptForEncryptedEntries)
 }
 
 }  // namespace
-}  // namespace orvzip::test
+}  // namespace orvzip::test::rebuild

@@ -9,7 +9,7 @@
 #include "runtime/errors.h"
 #include "runtime/fault.h"
 
-namespace orvzip::test {
+namespace orvzip::test::rebuild {
 namespace {
 
 namespace fault = tarnwick::fault;
@@ -48,15 +48,14 @@ TEST(RemoveEntry, IndexOutsideTheCollectionRaisesAndChangesNothing)
         TOrvZip zip(nullptr);
         buildArchive(zip, path, kThree, {"c"});
         zip.SetSaveMethod(method);
-        EventLog log;
-        log.Attach(zip);
+        EventLog log(zip);
         const std::string before = ReadFileBytes(path);
         const std::string state = describe(zip);
         EXPECT_THROW_MSG(zip.Entries().RemoveEntryAt(-1), tarnwick::EListError, "Index de liste hors limites (-1)");
         EXPECT_THROW_MSG(zip.Entries().RemoveEntry(3), tarnwick::EListError, "Index de liste hors limites (3)");
         EXPECT_EQ(ReadFileBytes(path), before);
         EXPECT_EQ(describe(zip), state);
-        EXPECT_TRUE(log.Events.empty());
+        EXPECT_TRUE(log.Lines().empty());
     }
 }
 
@@ -207,4 +206,4 @@ TEST(RemoveEntry, EntryWhoseDataRunsPastTheEndIsRefused)
 }
 
 }  // namespace
-}  // namespace orvzip::test
+}  // namespace orvzip::test::rebuild
