@@ -9,6 +9,7 @@
 #include "runtime/filesystem.h"
 #include "zip/OrvZip.h"
 #include "zip/crc_fast.h"
+#include "zip/rebuild_internal.h"
 #include "zip/record_io.h"
 
 namespace orvzip {
@@ -224,6 +225,14 @@ TOrvZipEntriesEntry* TOrvZipEntries::AppendEntryFast(const std::string& itemName
     const std::string name = StoredName(itemName);
     if (name.size() > kMaxFieldLength)
         throw tarnwick::Exception("The entry name \"" + name.substr(0, 64) + "...\" is longer than 65535 bytes");
+
+    // A directory said to begin behind the end of the file (an entry cut short, or a hostile
+    // offset) would make the file grow by whatever the gap is, up to 4 GiB of zeros. A rebuild
+    // refuses such an archive as cut short; so does this writer, before anything changes.
+    if (zip.endRecord_.CentralDirectoryOffset > archive.Size())
+        throw tarnwick::Exception("The archive \"" + detail::ArchiveName(zip) + "\" is damaged: its directory would begin at " +
+                                  std::to_string(zip.endRecord_.CentralDirectoryOffset) + ", behind its end at " +
+                                  std::to_string(archive.Size()));
 
     const int existing = IndexOfName(name);
     if (existing != -1)
