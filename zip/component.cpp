@@ -225,6 +225,10 @@ void TOrvZip::SetComment(const TStringList& value)
     if (isZipFile_ && text.size() > kMaxCommentLength)
         throw tarnwick::Exception("The archive comment is " + std::to_string(text.size()) +
                                   " bytes long; an archive comment holds at most 65535 bytes");
+    if (isZipFile_ && archiveStream_ && directoryFromScan_ &&
+        std::int64_t{endRecord_.CentralDirectoryOffset} > archiveStream_->Size())
+        throw tarnwick::Exception("The archive \"" + fileName_ + "\" is damaged: its last entry runs past its end, "
+                                  "so no comment can be stored behind it");
     commentLines_->Clear();
     if (!isZipFile_ || !archiveStream_)
         return;

@@ -230,9 +230,17 @@ TEST_F(Adding, EntryFieldsAndWhatTheNewEntryDerives)
     EXPECT_EQ(c.UncompressedSize, 1u);
     EXPECT_EQ(c.Crc32, TOrvZipEntries::DataCrc32("x"));
     EXPECT_EQ(c.ExternalFileAttributes, 0x20u);
-    EXPECT_EQ(e->LocalRecord.Encode(), (TLocalFile{kLocalFileSignature, 20, 0, 8, c.LastModFileTimeDate, c.Crc32,
-                                                   c.CompressedSize, 1, 5, 0}
-                                            .Encode()));
+    TLocalFile local;
+    local.Signature = kLocalFileSignature;
+    local.VersionNeededToExtract = 20;
+    local.CompressionMethod = 8;
+    local.LastModFileTimeDate = c.LastModFileTimeDate;
+    local.Crc32 = c.Crc32;
+    local.CompressedSize = c.CompressedSize;
+    local.UncompressedSize = 1;
+    local.FileNameLength = 5;
+    EXPECT_EQ(e->LocalRecord.Encode(), local.Encode());
+    EXPECT_EQ(e->LocalRecord.FileName, "x.bin");
     EXPECT_EQ(e->LocalRecord.CompressedData, "");
     EXPECT_EQ(e->EntryDate, exact);  // as given, not at the two-second resolution
     EXPECT_EQ(e->CompressionType, TZipCompressionType::ctNormal);

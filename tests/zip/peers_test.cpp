@@ -104,12 +104,13 @@ TEST_P(PeerArchives, OpenAndTakeAFastSaveAdd)
     const std::vector<test::PeerEntry> read = test::PythonReads(out);
     ASSERT_EQ(read.size(), expected.size());
     for (const test::PeerEntry& e : read) {
-        if (e.Name == "a.txt")
+        if (e.Name == "a.txt") {
             EXPECT_EQ(e.Data, text);
-        else if (e.Name == "dir/b.bin")
+        } else if (e.Name == "dir/b.bin") {
             EXPECT_TRUE(e.Data == noise(5000));
-        else if (e.Name == "added.txt")
+        } else if (e.Name == "added.txt") {
             EXPECT_EQ(e.Data, "added by the component\n");
+        }
     }
     test::ParsedArchive after;
     ASSERT_TRUE(test::ParseArchive(ReadFileBytes(out), after));

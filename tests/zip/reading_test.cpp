@@ -377,6 +377,9 @@ TEST(Reading, WalkOverAnArchiveCutInsideTheLastEntrysData)
     EXPECT_TRUE(zip.HasDamagedEntries());
     EXPECT_EQ(namesOf(zip), (Lines{"a", "b"}));
     EXPECT_EQ(zip.EndRecord().CentralDirectoryOffset, 35u + 31 + 100);  // behind the end of the stream
+    // A directory written there would fill the gap with zeros: the comment is refused instead.
+    EXPECT_THROW(zip.SetComment(TStringList{"x"}), tarnwick::Exception);
+    EXPECT_EQ(zip.ArchiveStream()->Size(), static_cast<std::int64_t>(cut.size()));
 }
 
 TEST(Reading, WalkEndedByAnInvalidDateKeepsWhatItTookAndTheBytesBehind)
