@@ -242,7 +242,8 @@ TOrvZipEntriesEntry* TOrvZipEntries::AppendEntryFast(const std::string& itemName
     PrepareData(name, source, data);
 
     // What the records can describe: 16-bit counts and 32-bit offsets.
-    if (zip.endRecord_.EntriesOnThisDisk >= kMaxEntries || zip.endRecord_.TotalEntries >= kMaxEntries)
+    if (Count() >= kMaxEntries || zip.endRecord_.EntriesOnThisDisk >= kMaxEntries ||
+        zip.endRecord_.TotalEntries >= kMaxEntries)
         throw tarnwick::Exception("The archive already holds 65535 entries; \"" + name + "\" cannot be added");
     const std::uint32_t offset = zip.endRecord_.CentralDirectoryOffset;
     const std::uint64_t nameLength = name.size();
