@@ -217,7 +217,10 @@ void TOrvZip::WriteRebuiltCentralDirectory(TStream& dest)
 
 void TOrvZip::WriteRebuiltEndRecord(TStream& dest)
 {
-    // The comment's own stored bytes, so that CommentLength and the bytes behind the record agree.
+    // The comment is read as the Comment property reads it, so that the lines held afterwards
+    // are the archive's; what goes behind the record are its own stored bytes, so that
+    // CommentLength and the bytes agree whatever the comment's line breaks.
+    Comment();
     const std::string comment = StoredCommentBytes();
     rebuildEndRecord_.CommentLength = static_cast<std::uint16_t>(comment.size());
     const std::int64_t at = dest.Position();

@@ -148,7 +148,9 @@ void TOrvZipEntries::RemoveEntryAt(int index)
     bool archiveChanged = false;
     try {
         if (inPlace) {
-            // The comment's stored bytes, taken before anything moves.
+            // The comment, taken before anything moves: read as the Comment property reads it,
+            // and written back as its own stored bytes.
+            zip.Comment();
             const std::string comment = zip.StoredCommentBytes();
             const TEndOfCentralDirectoryRecord oldEndRecord = zip.endRecord_;
             const std::uint32_t oldEndRecordPos = zip.endRecordPos_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ostream>
 
 #include "rebuild_test_helpers.h"
@@ -170,6 +171,27 @@ TEST(RebuildAddFailure, SourceThatFailsLeavesArchiveScratchAndCollectionClean)
     }
 }
 
+// The removal of a replaced entry fails: InBatch gets its value back, the old entry stays in
+// archive and collection, and the new one is not added.
+TEST(RebuildAddFailure, ReplacementWhoseRemovalFailsRestoresInBatch)
+{
+    for (const bool inBatch : {false, true}) {
+        SCOPED_TRACE(inBatch ? "InBatch set" : "InBatch clear");
+        tarnwick::test::TempDir dir;
+        const std::string path = dir / "a.zip";
+        TOrvZip zip(nullptr);
+        buildArchive(zip, path, kTwo, {"kept"});
+        zip.SetSaveMethod(TZipSaveMethod::RebuildAll);
+        zip.SetInBatch(inBatch);
+        {
+            fault::Scoped rule({fault::Op::SetSize, ENOSPC, 0, "a.zip", 1});
+            EXPECT_THROW_MSG(addData(zip, "one.txt", "replacement"), tarnwick::EInOutError, "Disque plein");
+        }
+        EXPECT_EQ(zip.InBatch(), inBatch);
+        expectArchive(zip, path, kTwo, kComment);
+    }
+}
+
 TEST(RebuildScratch, CreationFailureChangesNothingAndLeavesNoFile)
 {
     tarnwick::test::TempDir dir;
@@ -198,6 +220,70 @@ TEST(RebuildScratch, CreationFailureChangesNothingAndLeavesNoFile)
     }
     EXPECT_EQ(ReadFileBytes(path), before);
     expectArchive(zip, path, kTwo, kComment);
+}
+
+// 65535 entries fill the 16-bit counts: one more is refused before anything is written, and a
+// replacement, which keeps the count, still goes through.
+TEST(RebuildLimits, AddToAFullArchiveIsRefused)
+{
+    constexpr int kFull = 65535;
+    std::string local, central;
+    for (int i = 0; i < kFull; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "e%05d", i);
+        TLocalFile l;
+        l.Signature = kLocalFileSignature;
+        l.VersionNeededToExtract = 20;
+        l.LastModFileTimeDate = tarnwick::DateTimeToDosDateTime(kDate);
+        l.FileNameLength = 6;
+        TCentralDirectoryFile c;
+        c.Signature = kCentralFileSignature;
+        c.VersionMadeBy = c.VersionNeededToExtract = 20;
+        c.LastModFileTimeDate = l.LastModFileTimeDate;
+        c.FileNameLength = 6;
+        c.ExternalFileAttributes = 0x20;
+        c.RelativeOffsetOfLocalHeader = static_cast<std::uint32_t>(local.size());
+        const auto lb = l.Encode();
+        const auto cb = c.Encode();
+        local.append(reinterpret_cast<const char*>(lb.data()), lb.size()).append(name, 6);
+        central.append(reinterpret_cast<const char*>(cb.data()), cb.size()).append(name, 6);
+    }
+    TEndOfCentralDirectoryRecord end;
+    end.Signature = kEndOfCentralDirSignature;
+    end.EntriesOnThisDisk = end.TotalEntries = kFull;
+    end.CentralDirectorySize = static_cast<std::uint32_t>(central.size());
+    end.CentralDirectoryOffset = static_cast<std::uint32_t>(local.size());
+    const auto eb = end.Encode();
+    const std::string bytes = local + central + std::string(reinterpret_cast<const char*>(eb.data()), eb.size());
+
+    TOrvZip zip(nullptr);
+    auto stream = std::make_unique<tarnwick::TMemoryStream>();
+    stream->WriteBuffer(bytes);
+    tarnwick::TMemoryStream* archive = stream.get();
+    zip.OpenArchiveStream(std::move(stream));
+    ASSERT_TRUE(zip.IsZipFile());
+    ASSERT_EQ(zip.Entries().Count(), kFull);
+    zip.SetSaveMethod(TZipSaveMethod::RebuildAll);
+    zip.SetStoreFolders(false);
+    std::vector<std::int32_t> changes;
+    zip.OnZipChange = [&](TComponent*, std::int32_t type) { changes.push_back(type); };
+
+    EXPECT_THROW_MSG(addData(zip, "one-more.txt", "x"), tarnwick::Exception,
+                     "The archive \"\" already holds 65535 entries, the most it can hold");
+    EXPECT_EQ(zip.Entries().Count(), kFull);
+    EXPECT_EQ(archive->Bytes(), bytes);
+    EXPECT_TRUE(changes.empty());
+
+    addData(zip, "e00007", "replaced");
+    EXPECT_EQ(zip.Entries().Count(), kFull);
+    EXPECT_EQ(zip.Entries().Items(kFull - 1).CentralRecord.FileName, "e00007");
+    TOrvZip again(nullptr);
+    auto copy = std::make_unique<tarnwick::TMemoryStream>();
+    copy->WriteBuffer(archive->Bytes());
+    again.OpenArchiveStream(std::move(copy));
+    ASSERT_EQ(again.Entries().Count(), kFull);
+    EXPECT_FALSE(again.HasDamagedEntries());
+    EXPECT_EQ(again.Entries().Items(kFull - 1).CentralRecord.FileName, "e00007");
 }
 
 }  // namespace
