@@ -100,18 +100,21 @@ inline void buildArchive(TOrvZip& zip, const std::string& path, const std::vecto
 }
 
 // Reads every entry with Python's zipfile (which also checks each CRC): "name\thex" per line.
+// With only given, just those entries are read.
 inline std::map<std::string, std::string> readWithZipfile(const std::string& path, std::vector<std::string>* order,
-                                                          const std::string& password = "")
+                                                          const std::string& password = "",
+                                                          const std::vector<std::string>& only = {})
 {
     const std::string script =
         "import sys, zipfile\n"
         "z = zipfile.ZipFile(sys.argv[1])\n"
-        "if len(sys.argv) > 2: z.setpassword(sys.argv[2].encode())\n"
+        "if sys.argv[2]: z.setpassword(sys.argv[2].encode())\n"
         "for i in z.infolist():\n"
-        "    print(i.filename + '\\t' + z.read(i).hex())\n";
-    std::string cmd = "python3 -c " + ShellQuote(script) + " " + ShellQuote(path);
-    if (!password.empty())
-        cmd += " " + ShellQuote(password);
+        "    if len(sys.argv) == 3 or i.filename in sys.argv[3:]:\n"
+        "        print(i.filename + '\\t' + z.read(i).hex())\n";
+    std::string cmd = "python3 -c " + ShellQuote(script) + " " + ShellQuote(path) + " " + ShellQuote(password);
+    for (const std::string& name : only)
+        cmd += " " + ShellQuote(name);
     const auto result = RunCommand(cmd);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     std::map<std::string, std::string> out;

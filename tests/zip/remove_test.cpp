@@ -177,6 +177,40 @@ TEST(RemoveEntry, ArchiveOpenedFromItsLocalHeadersIsRebuilt)
     expectArchive(zip, path, without(kThree, 1), "");
 }
 
+// An entry whose local header is missing where its central header points: a rebuild writes an
+// all-zero header in its place, still pointed at by its central header, and copies the others.
+TEST(RemoveEntry, RebuildWritesAMissingLocalHeaderAsZeros)
+{
+    tarnwick::test::TempDir dir;
+    const std::string path = dir / "a.zip";
+    std::uint32_t secondLocal = 0;
+    {
+        TOrvZip writer(nullptr);
+        buildArchive(writer, path, kThree);
+        secondLocal = writer.Entries().Items(1).CentralRecord.RelativeOffsetOfLocalHeader;
+    }
+    std::string bytes = ReadFileBytes(path);
+    bytes[secondLocal] = 'X';
+    WriteFileBytes(path, bytes);
+    TOrvZip zip(nullptr);
+    zip.OpenArchiveFile(path);
+    ASSERT_TRUE(zip.IsZipFile());
+    ASSERT_TRUE(zip.HasDamagedEntries());
+    zip.SetSaveMethod(TZipSaveMethod::RebuildAll);
+    zip.Entries().RemoveEntryAt(0);
+
+    const std::string after = ReadFileBytes(path);
+    ASSERT_EQ(zip.Entries().Count(), 2);
+    const std::uint32_t zeros = zip.Entries().Items(0).CentralRecord.RelativeOffsetOfLocalHeader;
+    EXPECT_EQ(zeros, 0u);
+    EXPECT_EQ(after.substr(zeros, 30), std::string(30, '\0'));
+    const std::uint32_t third = zip.Entries().Items(1).CentralRecord.RelativeOffsetOfLocalHeader;
+    EXPECT_EQ(third, 30u);
+    EXPECT_EQ(u32At(after, third), kLocalFileSignature);
+    const auto read = readWithZipfile(path, nullptr, "", {"three.txt"});
+    EXPECT_EQ(read.at("three.txt"), kThree[2].Data);
+}
+
 // A central header whose size runs past the end of the archive: the rebuild refuses it with a
 // message that names the entry, before anything is written, and allocates nothing for it.
 TEST(RemoveEntry, EntryWhoseDataRunsPastTheEndIsRefused)
