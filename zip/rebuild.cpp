@@ -137,10 +137,13 @@ void copyLocalEntry(TOrvZip& zip, TStream& archive, const TCentralDirectoryFile&
         throw Exception(entryLabel(zip, central) + " is cut short: its data runs past the end of the archive");
 
     archive.SetPosition(dataStart);
-    local.CompressedData.resize(static_cast<std::size_t>(central.CompressedSize + descriptorSize));
-    archive.ReadBuffer(local.CompressedData.data(), static_cast<std::int64_t>(local.CompressedData.size()));
+    local.CompressedData.resize(central.CompressedSize);
+    archive.ReadBuffer(local.CompressedData.data(), central.CompressedSize);
+    std::string descriptor(static_cast<std::size_t>(descriptorSize), '\0');
+    archive.ReadBuffer(descriptor.data(), descriptorSize);
     detail::WriteLocalHeader(dest, local);
     dest.WriteBuffer(local.CompressedData);
+    dest.WriteBuffer(descriptor);
 }
 
 }  // namespace
@@ -265,6 +268,9 @@ void TOrvZip::ReplaceArchiveContent(TStream& scratch)
 {
     RequireOpenArchive();
     TStream& archive = *archiveStream_;
+    // A scratch file may still hold writes in its buffer: a failure to write them must show
+    // now, while the archive is untouched, and not half-way through the copy below.
+    scratch.Flush();
     scratch.SetPosition(0);
     const std::int64_t newSize = scratch.Size();
     const std::int64_t oldSize = archive.Size();
