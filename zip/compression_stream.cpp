@@ -24,13 +24,65 @@ int ZlibLevel(TCompressionLevel level)
     return Z_DEFAULT_COMPRESSION;
 }
 
-struct TCompressionStream::Impl {
-    explicit Impl(tarnwick::TStream& dest) : destination(dest), output(kOutputBufferSize) {}
+namespace {
 
-    tarnwick::TStream& destination;
+// zlib's deflate state at level 9 takes about 260 KiB in five blocks, and the output buffer
+// 64 KiB. The update-set build makes one compression stream per archive, thousands in a row:
+// allocating and freeing these blocks for each let the allocator give the memory back to the
+// system and fault it in again for the next file, which cost more than deflating a small file.
+// So the state of the last stream released is reset and kept for the next stream of the same
+// level. deflateReset leaves it as deflateInit2 does, so the output is the same byte for byte.
+struct DeflateState {
+    explicit DeflateState(int zlibLevel) : level(zlibLevel), output(TCompressionStream::kOutputBufferSize) {}
+    ~DeflateState()
+    {
+        if (initialised)
+            deflateEnd(&zs);
+    }
+    DeflateState(const DeflateState&) = delete;  // zlib's state points back at zs: never moved
+    DeflateState& operator=(const DeflateState&) = delete;
+
+    int level;
     std::vector<Bytef> output;
     z_stream zs{};
     bool initialised = false;
+};
+
+// The kept state, one per thread; the component is used from one thread at a time.
+thread_local std::unique_ptr<DeflateState> spareState;
+
+std::unique_ptr<DeflateState> takeState(int zlibLevel)
+{
+    if (spareState && spareState->level == zlibLevel)
+        return std::move(spareState);
+    auto state = std::make_unique<DeflateState>(zlibLevel);
+    constexpr int kWindowBits = 15;  // zlib format: 2-byte header, Adler-32 trailer
+    constexpr int kMemLevel = 8;
+    if (deflateInit2(&state->zs, zlibLevel, Z_DEFLATED, kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw ECompressionError();
+    state->initialised = true;
+    return state;
+}
+
+void keepState(std::unique_ptr<DeflateState> state)
+{
+    // A state that zlib will not reset is released; the next stream initialises its own.
+    if (state && state->initialised && deflateReset(&state->zs) == Z_OK)
+        spareState = std::move(state);
+}
+
+}  // namespace
+
+struct TCompressionStream::Impl {
+    Impl(tarnwick::TStream& dest, std::unique_ptr<DeflateState> deflateState)
+        : destination(dest), state(std::move(deflateState)), output(state->output), zs(state->zs)
+    {
+    }
+
+    tarnwick::TStream& destination;
+    std::unique_ptr<DeflateState> state;
+    std::vector<Bytef>& output;
+    z_stream& zs;
 
     void resetOutput()
     {
@@ -40,21 +92,12 @@ struct TCompressionStream::Impl {
 };
 
 TCompressionStream::TCompressionStream(TCompressionLevel level, tarnwick::TStream& destination)
-    : impl_(std::make_unique<Impl>(destination))
+    : impl_(std::make_unique<Impl>(destination, takeState(ZlibLevel(level))))
 {
-    constexpr int kWindowBits = 15;  // zlib format: 2-byte header, Adler-32 trailer
-    constexpr int kMemLevel = 8;
-    if (deflateInit2(&impl_->zs, ZlibLevel(level), Z_DEFLATED, kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw ECompressionError();
-    impl_->initialised = true;
     impl_->resetOutput();
 }
 
-TCompressionStream::~TCompressionStream()
-{
-    if (impl_->initialised)
-        deflateEnd(&impl_->zs);
-}
+TCompressionStream::~TCompressionStream() { keepState(std::move(impl_->state)); }
 
 std::int64_t TCompressionStream::Write(const void* buffer, std::int64_t count)
 {
