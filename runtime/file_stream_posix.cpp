@@ -60,23 +60,8 @@ TFileStream::~TFileStream()
 
 void TFileStream::Close()
 {
-    if (fd_ < 0)
-        return;
-    int err = 0;
-    try {
-        flushWrites();
-    } catch (const EInOutError&) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
-    }
-    if (int injected = fault::Check(fault::Op::Close, path_))
-        err = injected;
-    if (::close(fd_) != 0 && err == 0)
-        err = errno;
-    fd_ = -1;
-    if (err != 0)
-        throw EInOutError(ErrorCodeFromErrno(err));
+    if (fd_ >= 0)
+        posix::FlushAndClose(fd_, path_, [this] { flushWrites(); });
 }
 
 void TFileStream::flushWrites()

@@ -47,6 +47,23 @@ void WriteAll(int fd, const char* in, std::int64_t count, std::int64_t at, const
     }
 }
 
+void FlushAndClose(int& fd, const std::string& path, const std::function<void()>& flush)
+{
+    try {
+        flush();
+    } catch (const EInOutError&) {
+        ::close(fd);
+        fd = -1;
+        throw;
+    }
+    int err = fault::Check(fault::Op::Close, path);
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    fd = -1;
+    if (err != 0)
+        RaiseOSError(err);
+}
+
 int ErrorCodeForPath(int err, const std::string& path)
 {
     if (err == ENOENT) {

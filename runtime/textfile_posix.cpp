@@ -75,23 +75,8 @@ void TTextFile::flush()
 
 void TTextFile::Close()
 {
-    if (fd_ < 0)
-        return;
-    int err = 0;
-    try {
-        flush();
-    } catch (const EInOutError&) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
-    }
-    if (int injected = fault::Check(fault::Op::Close, path_))
-        err = injected;
-    if (::close(fd_) != 0 && err == 0)
-        err = errno;
-    fd_ = -1;
-    if (err != 0)
-        RaiseOSError(err);
+    if (fd_ >= 0)
+        posix::FlushAndClose(fd_, path_, [this] { flush(); });
 }
 
 }  // namespace tarnwick
