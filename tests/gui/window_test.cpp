@@ -354,16 +354,17 @@ TEST_F(MainWindowTest, InfosShowsOneLineOfCredits)
     EXPECT_EQ(recorder.Messages[0].Icon, QMessageBox::NoIcon);
 }
 
-// The picture in docs/window.png is the window as it starts; it is rewritten only when the
-// window's look has changed.
+// Every run saves the window as it starts beside the programs (bin/window.png). The picture in
+// docs/window.png is made the same way: written when it is missing, or rewritten on request
+// (TARNWICK_UPDATE_SCREENSHOT=1), so that a machine with other fonts leaves the checkout alone.
 TEST_F(MainWindowTest, ScreenshotAtStart)
 {
     ASSERT_EQ(atStart.size(), QSize(502, 531));
-    const QString path = QStringLiteral(TARNWICK_SOURCE_DIR "/docs/window.png");
-    const QImage committed(path);
-    if (committed.convertToFormat(QImage::Format_RGB32) != atStart.convertToFormat(QImage::Format_RGB32)) {
+    EXPECT_TRUE(atStart.save(QStringLiteral(TARNWICK_BIN_DIR "/window.png"), "PNG"));
+    const QString committed = QStringLiteral(TARNWICK_SOURCE_DIR "/docs/window.png");
+    if (!QFile::exists(committed) || qgetenv("TARNWICK_UPDATE_SCREENSHOT") == "1") {
         std::filesystem::create_directories(TARNWICK_SOURCE_DIR "/docs");
-        EXPECT_TRUE(atStart.save(path, "PNG"));
+        EXPECT_TRUE(atStart.save(committed, "PNG"));
     }
 }
 
