@@ -9,6 +9,15 @@ std::string ReadBytes(tarnwick::TStream& stream, std::uint32_t count)
 {
     if (count == 0)
         return {};
+    // Names, extra fields and comments are short: read them through a buffer on the stack and
+    // keep what was delivered. Asking the stream for its size costs a system call on a file,
+    // two for every entry of an archive being opened.
+    constexpr std::uint32_t kShortField = 4096;
+    if (count <= kShortField) {
+        char shortBuffer[kShortField];
+        const std::int64_t got = stream.Read(shortBuffer, count);
+        return std::string(shortBuffer, static_cast<std::size_t>(std::max<std::int64_t>(0, got)));
+    }
     // A damaged or hostile length field must not make us allocate what the stream cannot hold.
     const std::int64_t remaining = std::max<std::int64_t>(0, stream.Size() - stream.Position());
     std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(count, remaining)), '\0');
