@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,25 +81,22 @@ std::optional<std::vector<TSearchRec>> ListFolder(const std::string& folder)
     std::unique_ptr<DIR, DirCloser> dir(::opendir(dirPath.c_str()));
     if (!dir)
         return std::nullopt;
-    std::string prefix = dirPath;
-    if (prefix.back() != '/')
-        prefix += '/';
-
     std::vector<TSearchRec> entries;
     std::optional<std::vector<std::pair<dev_t, ino_t>>> above;  // looked up at the first link
     while (dirent* de = ::readdir(dir.get())) {
         const std::string name = de->d_name;
         if (name == "." || name == "..")
             continue;
-        const std::string full = prefix + name;
+        // Looked up relative to the open folder, so that an entry whose full path is longer
+        // than the platform allows is still listed (and can be reported by the caller).
         struct stat st {};
-        if (::stat(full.c_str(), &st) != 0)
+        if (::fstatat(::dirfd(dir.get()), name.c_str(), &st, 0) != 0)
             continue;  // a dangling link, or an entry gone since readdir
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
             continue;  // FIFOs, sockets and devices are never listed
         if (S_ISDIR(st.st_mode)) {
             struct stat lst {};
-            if (::lstat(full.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+            if (::fstatat(::dirfd(dir.get()), name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode)) {
                 if (!above)
                     above = ancestry(dirPath);
                 bool loops = false;
