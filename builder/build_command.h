@@ -51,6 +51,9 @@ void ResetBuildState(TBuildState& state);
 // A name that a Windows client cannot hold raises EBuildError naming the file.
 // Raises EBuildError, naming path, when name (the last part of path) cannot exist on Windows.
 void CheckWindowsName(const std::string& path, const std::string& name);
+// Raises EBuildError, naming path, when it or the path it is packed to (its mirror under the
+// Upload folder, with ".zip" for a file) is longer than the platform allows.
+void CheckPathLength(const std::string& path, const std::string& root, bool folder);
 
 void MirrorFolders(TBuildState& state, IBuildView& view, const std::string& folder, const std::string& root,
                    const std::string& target);
