@@ -257,6 +257,18 @@ TOrvZipEntriesEntry* TOrvZipEntries::AppendEntryFast(const std::string& itemName
 
     TOrvZipEntriesEntry& entry = AppendNewEntry(name, attributes, data, tarnwick::DateTimeToDosDateTime(date), offset);
 
+    // What the writes below overwrite (the old directory, end record and comment), and the
+    // state that describes it: a failing write puts both back, so that a failed add leaves the
+    // archive readable as it was.
+    const std::int64_t oldSize = archive.Size();
+    std::string oldTail(static_cast<std::size_t>(oldSize - offset), '\0');
+    archive.SetPosition(offset);
+    archive.ReadBuffer(oldTail.data(), static_cast<std::int64_t>(oldTail.size()));
+    const TEndOfCentralDirectoryRecord oldEndRecord = zip.endRecord_;
+    const std::uint32_t oldEndRecordPos = zip.endRecordPos_;
+    const std::uint32_t oldCommentPos = zip.commentPos_;
+    const bool oldFromScan = zip.directoryFromScan_;
+
     // One size change, before anything is overwritten: if it fails, the file is as it was, and
     // the entry leaves the collection again so that collection and file agree.
     try {
@@ -266,14 +278,31 @@ TOrvZipEntriesEntry* TOrvZipEntries::AppendEntryFast(const std::string& itemName
         throw;
     }
 
-    archive.SetPosition(offset);
-    detail::WriteLocalHeader(archive, entry.LocalRecord);
-    if (data.DataSize() > 0)
-        archive.WriteBuffer(data.Data(), data.DataSize());
-    ++zip.endRecord_.EntriesOnThisDisk;
-    ++zip.endRecord_.TotalEntries;
-    zip.WriteDirectoryTail(archive, comment);
-    archive.Flush();  // a failing write shows here, inside the add
+    try {
+        archive.SetPosition(offset);
+        detail::WriteLocalHeader(archive, entry.LocalRecord);
+        if (data.DataSize() > 0)
+            archive.WriteBuffer(data.Data(), data.DataSize());
+        ++zip.endRecord_.EntriesOnThisDisk;
+        ++zip.endRecord_.TotalEntries;
+        zip.WriteDirectoryTail(archive, comment);
+        archive.Flush();  // a failing write shows here, inside the add
+    } catch (...) {
+        try {
+            archive.SetPosition(offset);
+            archive.WriteBuffer(oldTail);
+            archive.SetSize(oldSize);
+            archive.Flush();
+        } catch (const std::exception&) {
+            // Best effort: the failure that made it necessary is the one to report.
+        }
+        zip.endRecord_ = oldEndRecord;
+        zip.endRecordPos_ = oldEndRecordPos;
+        zip.commentPos_ = oldCommentPos;
+        zip.directoryFromScan_ = oldFromScan;
+        Delete(Count() - 1);
+        throw;
+    }
 
     entry.EntryDate = date;  // as given, not reduced to the two-second resolution
     zip.namesStale_ = true;
