@@ -1,5 +1,6 @@
 // component.cpp -- TOrvZip: construction, published properties, opening and closing archives,
 // change notifications, the name list and the archive comment.
+#include <algorithm>
 #include <utility>
 
 #include "runtime/filesystem.h"
@@ -229,27 +230,56 @@ void TOrvZip::SetComment(const TStringList& value)
         std::int64_t{endRecord_.CentralDirectoryOffset} > archiveStream_->Size())
         throw tarnwick::Exception("The archive \"" + fileName_ + "\" is damaged: its last entry runs past its end, "
                                   "so no comment can be stored behind it");
+    const TStringList oldLines = *commentLines_;
     commentLines_->Clear();
     if (!isZipFile_ || !archiveStream_)
         return;
     commentLines_->Assign(value);
     TStream& stream = *archiveStream_;
-    if (directoryFromScan_) {
-        // After the fallback walk the end record exists only in memory, and EndRecordPos
-        // belongs to no position of this archive: write the whole directory where the walk
-        // placed it, then the comment.
-        stream.SetPosition(endRecord_.CentralDirectoryOffset);
-        WriteDirectoryTail(stream, text);
-    } else {
-        endRecord_.CommentLength = static_cast<std::uint16_t>(text.size());
-        stream.SetPosition(endRecordPos_);
-        detail::WriteBlock(stream, endRecord_);
-        commentPos_ = static_cast<std::uint32_t>(stream.Position());
-        if (!text.empty())
-            stream.WriteBuffer(text);
+
+    // The bytes from where the write begins to the end of the file, and the state that
+    // describes them: a failing write or size change puts both back as they were.
+    const std::int64_t start = directoryFromScan_ ? std::int64_t{endRecord_.CentralDirectoryOffset} : endRecordPos_;
+    const std::int64_t oldSize = stream.Size();
+    stream.SetPosition(start);
+    const std::string oldTail = detail::ReadBytes(stream, static_cast<std::uint32_t>(std::max<std::int64_t>(0, oldSize - start)));
+    const TEndOfCentralDirectoryRecord oldEndRecord = endRecord_;
+    const std::uint32_t oldEndRecordPos = endRecordPos_;
+    const std::uint32_t oldCommentPos = commentPos_;
+    const bool oldFromScan = directoryFromScan_;
+    try {
+        if (directoryFromScan_) {
+            // After the fallback walk the end record exists only in memory, and EndRecordPos
+            // belongs to no position of this archive: write the whole directory where the walk
+            // placed it, then the comment.
+            stream.SetPosition(endRecord_.CentralDirectoryOffset);
+            WriteDirectoryTail(stream, text);
+        } else {
+            endRecord_.CommentLength = static_cast<std::uint16_t>(text.size());
+            stream.SetPosition(endRecordPos_);
+            detail::WriteBlock(stream, endRecord_);
+            commentPos_ = static_cast<std::uint32_t>(stream.Position());
+            if (!text.empty())
+                stream.WriteBuffer(text);
+        }
+        stream.SetSize(stream.Position());
+        stream.Flush();
+    } catch (...) {
+        try {
+            stream.SetPosition(start);
+            stream.WriteBuffer(oldTail);
+            stream.SetSize(oldSize);
+            stream.Flush();
+        } catch (const std::exception&) {
+            // Best effort: the failure that made it necessary is the one to report.
+        }
+        endRecord_ = oldEndRecord;
+        endRecordPos_ = oldEndRecordPos;
+        commentPos_ = oldCommentPos;
+        directoryFromScan_ = oldFromScan;
+        commentLines_->Assign(oldLines);
+        throw;
     }
-    stream.SetSize(stream.Position());
-    stream.Flush();
 }
 
 std::string TOrvZip::StoredCommentBytes()
