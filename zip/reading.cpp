@@ -260,7 +260,9 @@ void TOrvZipEntries::DescribeScannedEntries(std::int64_t end)
     record.EntriesOnThisDisk = static_cast<std::uint16_t>(Count());
     record.TotalEntries = static_cast<std::uint16_t>(Count());
     record.CentralDirectorySize = directorySize;
-    record.CentralDirectoryOffset = static_cast<std::uint32_t>(end);
+    // A hostile stored size can carry the walk past 4 GiB; cut to 32 bits, that position would
+    // land inside the entries. The highest offset still says "behind the end of the stream".
+    record.CentralDirectoryOffset = static_cast<std::uint32_t>(std::min<std::int64_t>(end, 0xFFFFFFFF));
     record.CommentLength = 0;
 }
 
