@@ -34,6 +34,7 @@ cmake --build "$build" -j 2 "${build_targets[@]}" || exit 1
 options_for() {
   case "$1" in
     names) echo "-max_len=4096 -malloc_limit_mb=16" ;;
+    modify) echo "-max_len=16384 -malloc_limit_mb=64" ;;
     *) echo "-max_len=131072 -malloc_limit_mb=64" ;;
   esac
 }
