@@ -16,8 +16,8 @@ the medians, each ratio to the floor and the build's peak memory beside the larg
 Then it lists an archive of 65,535 entries (written by Python's zipfile) with
 `orvzip open X list`, `unzip -Z1 X` and Python's zipfile, alternating, and prints the medians.
 
-The targets are checked at the end; the exit status is 1 when one is missed. Outputs of every
-program go to a scratch folder under $TMPDIR that is emptied before each run.
+The targets are checked at the end; the exit status is 1 when one is missed. Every run writes
+into a new folder of a scratch folder under $TMPDIR (see Outputs), removed at the end.
 """
 import argparse
 import hashlib
@@ -40,7 +40,7 @@ LIST_ENTRIES = 65535
 
 
 def run_measured(argv, cwd=None, stdout=subprocess.DEVNULL):
-    """Runs argv to its end; returns (wall seconds, peak resident bytes). Raises on failure."""
+    """Runs argv to its end; returns (wall seconds, peak resident bytes, CPU seconds). Raises on failure."""
     with tempfile.TemporaryFile() as err:
         start = time.perf_counter()
         proc = subprocess.Popen(argv, cwd=cwd, stdout=stdout, stderr=err)
@@ -51,12 +51,36 @@ def run_measured(argv, cwd=None, stdout=subprocess.DEVNULL):
             err.seek(0)
             raise RuntimeError("%s failed with status %d: %s" % (
                 " ".join(argv), proc.returncode, err.read().decode(errors="replace").strip()))
-    return wall, usage.ru_maxrss * 1024
+    return wall, usage.ru_maxrss * 1024, usage.ru_utime + usage.ru_stime
 
 
-def fresh(folder):
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
+class Outputs:
+    """A new, empty output folder for every run, all removed only at the end.
+
+    Deleting the previous run's 3,000 archives right before the next run would make ext4 skip
+    the inodes it freed in the last half minute each time it allocates one, a scan that grows
+    with every deletion: creating the archives then cost ten times as much as in a folder tree
+    that saw no recent deletion, and that cost is no part of a build. Each run also starts with
+    the writes of the runs before it on disk (sync), so that their write-back is not timed."""
+
+    def __init__(self, root):
+        self.root = root
+        self.count = 0
+        if os.path.exists(root):
+            shutil.rmtree(root)
+            print("removed the outputs of an earlier run; waiting 40 s for ext4 to forget the deletion")
+            time.sleep(40)
+        os.makedirs(root)
+
+    def fresh(self, name):
+        self.count += 1
+        folder = os.path.join(self.root, "%03d-%s" % (self.count, name.replace(" ", "")))
+        os.makedirs(folder)
+        os.sync()
+        return folder
+
+    def remove(self):
+        shutil.rmtree(self.root, ignore_errors=True)
 
 
 def tree_files(tree):
@@ -136,51 +160,66 @@ def main():
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="tarnwick-e2e-"))
     os.makedirs(work, exist_ok=True)
     tree = os.path.join(work, "tree")
-    out = os.path.join(work, "out")
+    outputs = Outputs(os.path.join(work, "out"))
     print("machine: %s, %d cores; load %s" % (os.uname().machine, os.cpu_count(), load()))
-    print("generating the tree in %s" % tree)
-    subprocess.run([sys.executable, os.path.join(HERE, "gen_tree.py"), tree, "--seed", str(args.seed)], check=True)
+    # A tree generated before in the same --work folder with the same seed is used again.
+    stamp = os.path.join(work, "tree.seed")
+    if os.path.isdir(tree) and os.path.exists(stamp) and open(stamp).read() == str(args.seed):
+        print("using the tree in %s" % tree)
+    else:
+        print("generating the tree in %s" % tree)
+        subprocess.run([sys.executable, os.path.join(HERE, "gen_tree.py"), tree, "--seed", str(args.seed)],
+                       check=True)
+        with open(stamp, "w") as fh:
+            fh.write(str(args.seed))
     sizes = [os.path.getsize(p) for p in tree_files(tree)]
     largest = max(sizes)
     print("tree: %d files, %.1f MB, largest %.1f MB" % (len(sizes), sum(sizes) / 1e6, largest / 1e6))
 
+    last_build = []
+
     def build():
-        fresh(out)
-        return run_measured([build_exe, tree], cwd=out)
+        folder = outputs.fresh("build")
+        last_build[:] = [folder]
+        return run_measured([build_exe, tree], cwd=folder)
 
     def floor():
+        outputs.fresh("floor")
         return run_measured([floor_exe, tree])
 
     # Warm the page cache and check that the build works, once, untimed.
     floor()
     build()
-    print("update set digest: %s" % digest(os.path.join(out, "Upload")))
+    print("update set digest: %s" % digest(os.path.join(last_build[0], "Upload")))
 
     times = {"build": [], "floor": [], "zipfile": [], "zip -9": []}
+    cpu = {"build": [], "floor": []}
     peaks = []
     for r in range(args.pairs):
         pair = [("build", build), ("floor", floor)]
         if r % 2 == 1:
             pair.reverse()
         for name, fn in pair:
-            wall, peak = fn()
+            wall, peak, used = fn()
             times[name].append(wall)
+            cpu[name].append(used)
             if name == "build":
                 peaks.append(peak)
         if not args.no_peers:
-            fresh(out)
-            times["zipfile"].append(timed_python(zipfile_peer, tree, out))
-            fresh(out)
-            times["zip -9"].append(timed_python(zip_loop_peer, tree, out))
+            times["zipfile"].append(timed_python(zipfile_peer, tree, outputs.fresh("zipfile")))
+            times["zip -9"].append(timed_python(zip_loop_peer, tree, outputs.fresh("zip")))
         print("round %d: %s  (load %s)" % (
             r + 1, "  ".join("%s %.2fs" % (k, v[-1]) for k, v in times.items() if v), load()))
 
     floor_median = statistics.median(times["floor"])
-    print("\n%-10s %10s %10s" % ("program", "median s", "vs floor"))
+    # CPU time (user + system) is shown beside the wall time: on a loaded machine it tells how
+    # much of a difference is the program's own work. The target is on the wall time.
+    print("\n%-10s %10s %10s %10s" % ("program", "median s", "vs floor", "CPU s"))
     for name, values in times.items():
         if values:
             m = statistics.median(values)
-            print("%-10s %10.2f %9.3fx" % (name, m, m / floor_median))
+            used = "%10.2f" % statistics.median(cpu[name]) if name in cpu else ""
+            print("%-10s %10.2f %9.3fx %s" % (name, m, m / floor_median, used))
     ratio = statistics.median(times["build"]) / floor_median
     peak = max(peaks)
     peak_limit = PEAK_FILE_FACTOR * largest + PEAK_SLACK_BYTES
@@ -203,9 +242,10 @@ def main():
                                "import sys, zipfile; sys.stdout.write('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))",
                                archive],
         }
-        # Same names from each, once.
-        outputs = {k: subprocess.run(v, check=True, capture_output=True).stdout.split() for k, v in listers.items()}
-        if len({tuple(v) for v in outputs.values()}) != 1 or len(outputs["unzip -Z1"]) != LIST_ENTRIES:
+        # The same names from each, once; orvzip prints them in path form, with "\".
+        names = {k: subprocess.run(v, check=True, capture_output=True).stdout.replace(b"\\", b"/").split()
+                 for k, v in listers.items()}
+        if len({tuple(v) for v in names.values()}) != 1 or len(names["unzip -Z1"]) != LIST_ENTRIES:
             missed.append("the listers do not agree on the %d names" % LIST_ENTRIES)
         list_times = {k: [] for k in listers}
         for r in range(max(args.pairs, 7)):
@@ -229,6 +269,7 @@ def main():
             print("MISSED: " + m)
     else:
         print("all targets met: build %.3f x the floor, peak %.2f x the largest file" % (ratio, peak / largest))
+    outputs.remove()
     if not args.work:
         shutil.rmtree(work, ignore_errors=True)
     return 1 if missed else 0
