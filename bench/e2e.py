@@ -110,9 +110,15 @@ def zip_loop_peer(tree, out):
 
 
 def timed_python(fn, *args):
+    """Runs a peer written in Python here; returns (wall seconds, CPU seconds of this process and
+    of the children it waited for, such as zip)."""
+    before = os.times()
     start = time.perf_counter()
     fn(*args)
-    return time.perf_counter() - start
+    wall = time.perf_counter() - start
+    after = os.times()
+    used = sum(getattr(after, f) - getattr(before, f) for f in ("user", "system", "children_user", "children_system"))
+    return wall, used
 
 
 def digest(folder):
@@ -193,7 +199,7 @@ def main():
     print("update set digest: %s" % digest(os.path.join(last_build[0], "Upload")))
 
     times = {"build": [], "floor": [], "zipfile": [], "zip -9": []}
-    cpu = {"build": [], "floor": []}
+    cpu = {name: [] for name in times}
     peaks = []
     for r in range(args.pairs):
         pair = [("build", build), ("floor", floor)]
@@ -206,8 +212,10 @@ def main():
             if name == "build":
                 peaks.append(peak)
         if not args.no_peers:
-            times["zipfile"].append(timed_python(zipfile_peer, tree, outputs.fresh("zipfile")))
-            times["zip -9"].append(timed_python(zip_loop_peer, tree, outputs.fresh("zip")))
+            for name, peer in (("zipfile", zipfile_peer), ("zip -9", zip_loop_peer)):
+                wall, used = timed_python(peer, tree, outputs.fresh(name))
+                times[name].append(wall)
+                cpu[name].append(used)
         print("round %d: %s  (load %s)" % (
             r + 1, "  ".join("%s %.2fs" % (k, v[-1]) for k, v in times.items() if v), load()))
 
@@ -218,7 +226,7 @@ def main():
     for name, values in times.items():
         if values:
             m = statistics.median(values)
-            used = "%10.2f" % statistics.median(cpu[name]) if name in cpu else ""
+            used = "%10.2f" % statistics.median(cpu[name])
             print("%-10s %10.2f %9.3fx %s" % (name, m, m / floor_median, used))
     ratio = statistics.median(times["build"]) / floor_median
     peak = max(peaks)
