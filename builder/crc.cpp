@@ -3,13 +3,18 @@
 
 #include <memory>
 
-#include "builder/crc_fast.h"
+#include "runtime/crc_slices.h"
 #include "runtime/errors.h"
 #include "runtime/stream.h"
 
 namespace tarnwick {
 
 std::array<std::uint32_t, 256> Crc32Table{};
+
+namespace {
+// Crc32Table advanced by 0 to 15 zero bytes, for UpdateCrc32's sixteen-byte step.
+CrcSlices crc32Slices{};
+}  // namespace
 
 void BuildCrc32Table()
 {
@@ -19,7 +24,7 @@ void BuildCrc32Table()
             v = (v & 1) != 0 ? (v >> 1) ^ 0xEDB88320u : v >> 1;
         Crc32Table[i] = v;
     }
-    detail::DeriveCrc32Slices(Crc32Table);
+    crc32Slices = DeriveCrcSlices(Crc32Table);
 }
 
 namespace {
@@ -35,7 +40,7 @@ std::uint32_t UpdateCrc32(std::uint32_t crc, const void* buffer, std::int32_t le
     const auto n = static_cast<std::size_t>(length);
     // Sixteen bytes per step through tables derived from Crc32Table, then the rest one by one.
     std::size_t i = 0;
-    crc = detail::UpdateCrc32By16(crc, p, n, i);
+    crc = UpdateCrcBy16(crc32Slices, crc, p, n, i);
     for (; i < n; ++i)
         crc = (crc >> 8) ^ Crc32Table[(crc ^ p[i]) & 0xFF];
     return crc;

@@ -8,7 +8,7 @@
 #include "runtime/compare.h"
 #include "runtime/filesystem.h"
 #include "zip/OrvZip.h"
-#include "zip/crc_fast.h"
+#include "runtime/crc_slices.h"
 #include "zip/rebuild_internal.h"
 #include "zip/record_io.h"
 
@@ -31,7 +31,7 @@ constexpr std::array<std::uint32_t, 256> makeCrcTable()
 constexpr std::array<std::uint32_t, 256> kCrcTable = makeCrcTable();
 static_assert(kCrcTable[1] == 0x77073096u && kCrcTable[255] == 0x2D02EF8Du);
 // The same table advanced by 1 to 15 zero bytes, for the sixteen-byte step of DataCrc32.
-constexpr detail::CrcSlices kCrcSlices = detail::DeriveCrcSlices(kCrcTable);
+constexpr tarnwick::CrcSlices kCrcSlices = tarnwick::DeriveCrcSlices(kCrcTable);
 
 TCompressionLevel levelFor(TZipCompressionType type)
 {
@@ -60,7 +60,7 @@ std::uint32_t TOrvZipEntries::DataCrc32(const void* data, std::size_t length)
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::size_t i = 0;
-    std::uint32_t crc = detail::UpdateCrcBy16(kCrcSlices, 0xFFFFFFFFu, bytes, length, i);
+    std::uint32_t crc = tarnwick::UpdateCrcBy16(kCrcSlices, 0xFFFFFFFFu, bytes, length, i);
     for (; i < length; ++i)
         crc = kCrcTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;

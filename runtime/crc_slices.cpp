@@ -1,7 +1,7 @@
-// crc_fast.cpp -- the CRC-32 register update sixteen bytes per step (slicing by 16).
-#include "zip/crc_fast.h"
+// crc_slices.cpp -- the CRC-32 register update sixteen bytes per step (slicing by 16).
+#include "runtime/crc_slices.h"
 
-namespace orvzip::detail {
+namespace tarnwick {
 namespace {
 
 // Little-endian from bytes: the same on every host, and one load where unaligned loads are cheap.
@@ -33,4 +33,4 @@ std::uint32_t UpdateCrcBy16(const CrcSlices& t, std::uint32_t crc, const std::ui
     return crc;
 }
 
-}  // namespace orvzip::detail
+}  // namespace tarnwick

@@ -1,5 +1,5 @@
-// crc_fast.h -- the CRC-32 register update sixteen bytes per step (slicing by 16), internal to
-// the component.
+// crc_slices.h -- the CRC-32 register update sixteen bytes per step (slicing by 16), over
+// tables derived from a byte-at-a-time table.
 //
 // The byte loop costs one dependent table look-up per byte. Here sixteen bytes are looked up
 // in sixteen tables at once, table k standing for a byte followed by k zero bytes, and the
@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace orvzip::detail {
+namespace tarnwick {
 
 using CrcTable = std::array<std::uint32_t, 256>;
 using CrcSlices = std::array<CrcTable, 16>;
@@ -35,4 +35,4 @@ constexpr CrcSlices DeriveCrcSlices(const CrcTable& base)
 std::uint32_t UpdateCrcBy16(const CrcSlices& slices, std::uint32_t crc, const std::uint8_t* bytes,
                             std::size_t length, std::size_t& folded);
 
-}  // namespace orvzip::detail
+}  // namespace tarnwick
