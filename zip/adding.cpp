@@ -288,14 +288,7 @@ TOrvZipEntriesEntry* TOrvZipEntries::AppendEntryFast(const std::string& itemName
         zip.WriteDirectoryTail(archive, comment);
         archive.Flush();  // a failing write shows here, inside the add
     } catch (...) {
-        try {
-            archive.SetPosition(offset);
-            archive.WriteBuffer(oldTail);
-            archive.SetSize(oldSize);
-            archive.Flush();
-        } catch (const std::exception&) {
-            // Best effort: the failure that made it necessary is the one to report.
-        }
+        detail::RestoreTail(archive, offset, oldTail, oldSize);
         zip.endRecord_ = oldEndRecord;
         zip.endRecordPos_ = oldEndRecordPos;
         zip.commentPos_ = oldCommentPos;

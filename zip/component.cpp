@@ -265,14 +265,7 @@ void TOrvZip::SetComment(const TStringList& value)
         stream.SetSize(stream.Position());
         stream.Flush();
     } catch (...) {
-        try {
-            stream.SetPosition(start);
-            stream.WriteBuffer(oldTail);
-            stream.SetSize(oldSize);
-            stream.Flush();
-        } catch (const std::exception&) {
-            // Best effort: the failure that made it necessary is the one to report.
-        }
+        detail::RestoreTail(stream, start, oldTail, oldSize);
         endRecord_ = oldEndRecord;
         endRecordPos_ = oldEndRecordPos;
         commentPos_ = oldCommentPos;

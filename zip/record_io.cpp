@@ -28,6 +28,18 @@ std::string ReadBytes(tarnwick::TStream& stream, std::uint32_t count)
     return bytes;
 }
 
+void RestoreTail(tarnwick::TStream& stream, std::int64_t position, const std::string& bytes,
+                 std::int64_t size) noexcept
+{
+    try {
+        stream.SetPosition(position);
+        stream.WriteBuffer(bytes);
+        stream.SetSize(size);
+        stream.Flush();
+    } catch (const std::exception&) {
+    }
+}
+
 void WriteField(tarnwick::TStream& stream, const std::string& bytes, std::uint32_t length)
 {
     if (length == 0)

@@ -34,6 +34,11 @@ void WriteBlock(tarnwick::TStream& stream, const Record& record)
 // Up to count bytes from the stream's position, clamped to what remains in the stream.
 std::string ReadBytes(tarnwick::TStream& stream, std::uint32_t count);
 
+// Puts a saved tail back: writes bytes at position, cuts the stream to size and flushes. Called
+// while a failure is on its way out, so it never raises: that failure is the one to report.
+void RestoreTail(tarnwick::TStream& stream, std::int64_t position, const std::string& bytes,
+                 std::int64_t size) noexcept;
+
 // Writes exactly length bytes: the field's bytes, cut or filled up with zeros to length.
 void WriteField(tarnwick::TStream& stream, const std::string& bytes, std::uint32_t length);
 

@@ -107,17 +107,7 @@ public:
         archive_.WriteBuffer(bytes_.data() + removedSize_, static_cast<std::int64_t>(bytes_.size() - removedSize_));
     }
 
-    // Best effort: the failure that made it necessary is the one to report.
-    void Restore() noexcept
-    {
-        try {
-            archive_.SetPosition(oldOffset_);
-            archive_.WriteBuffer(bytes_);
-            archive_.SetSize(oldSize_);
-            archive_.Flush();
-        } catch (const std::exception&) {
-        }
-    }
+    void Restore() noexcept { detail::RestoreTail(archive_, oldOffset_, bytes_, oldSize_); }
 
 private:
     TStream& archive_;
