@@ -8,7 +8,6 @@
 #include <climits>
 #include <filesystem>
 #include <memory>
-#include <random>
 
 #include "builder/build_command.h"
 #include "builder/packing.h"
@@ -22,15 +21,6 @@ namespace fs = std::filesystem;
 
 namespace tarnwick::test {
 namespace {
-
-std::string RandomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen() & 0xFF);
-    return s;
-}
 
 bool AnyArchiveUnder(const std::string& folder)
 {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 #include "support/test_support.h"
@@ -64,6 +65,15 @@ void MakeFile(const std::string& root, const std::string& relative, const std::s
     }
     fs::create_directories(path.parent_path());
     WriteFileBytes(path.string(), bytes);
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen() & 0xFF);
+    return s;
 }
 
 std::uint32_t ZlibCrc32(const std::string& bytes)

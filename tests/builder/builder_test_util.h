@@ -2,6 +2,7 @@
 // guard, small trees, and one verifier of an update set (its list and every archive in it).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -59,6 +60,9 @@ private:
 
 // Writes a file, creating the folders on its way; a path ending in "/" makes a folder only.
 void MakeFile(const std::string& root, const std::string& relative, const std::string& bytes = "");
+
+// n bytes from a seeded Mersenne Twister: the same for the same seed.
+std::string RandomBytes(std::size_t n, unsigned seed);
 
 // zlib's crc32() of the bytes: a CRC-32 computed without the builder's own code.
 std::uint32_t ZlibCrc32(const std::string& bytes);

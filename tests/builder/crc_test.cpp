@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <fstream>
 #include <memory>
-#include <random>
 
 #include "builder/crc.h"
 #include "builder_test_util.h"
@@ -20,15 +19,6 @@ namespace {
 std::uint32_t Crc32Of(const std::string& bytes)
 {
     return ~UpdateCrc32(0xFFFFFFFFu, bytes.data(), static_cast<std::int32_t>(bytes.size()));
-}
-
-std::string RandomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen() & 0xFF);
-    return s;
 }
 
 TEST(Crc32, TableAndKnownAnswers)

@@ -1,6 +1,7 @@
-// test_support.cpp -- temporary folders, file bytes and shell commands for the tests.
+// test_support.cpp -- temporary folders, file bytes, shell commands and reference data for the tests.
 #include "test_support.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -118,6 +119,33 @@ std::string FromHex(const std::string& hex)
         }
     }
     return out;
+}
+
+std::string NoiseBytes(std::size_t size, std::uint32_t seed)
+{
+    std::string s(size, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+std::uint32_t ByteLoopCrc32Update(std::uint32_t crc, const unsigned char* bytes, std::size_t length)
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t v = i;
+            for (int k = 0; k < 8; ++k)
+                v = (v & 1) != 0 ? (v >> 1) ^ 0xEDB88320u : v >> 1;
+            t[i] = v;
+        }
+        return t;
+    }();
+    for (std::size_t i = 0; i < length; ++i)
+        crc = (crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF];
+    return crc;
 }
 
 }  // namespace tarnwick::test

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,13 @@ std::string ShellQuote(const std::string& s);
 // Hex dump helper for readable comparisons of bytes.
 std::string Hex(const std::string& bytes);
 std::string FromHex(const std::string& hex);  // spaces allowed
+
+// Bytes that deflate cannot shrink, the same for the same size and seed.
+std::string NoiseBytes(std::size_t size, std::uint32_t seed);
+
+// The CRC-32 register folded over the bytes one at a time, with a table of its own built from
+// the polynomial: the reference that faster CRC loops are checked against.
+std::uint32_t ByteLoopCrc32Update(std::uint32_t crc, const unsigned char* bytes, std::size_t length);
 
 }  // namespace tarnwick::test
 

@@ -19,6 +19,7 @@ namespace {
 using tarnwick::TDateTime;
 using tarnwick::test::FromHex;
 using tarnwick::test::Hex;
+using tarnwick::test::NoiseBytes;
 using tarnwick::test::ReadFileBytes;
 using tarnwick::test::TempDir;
 using tarnwick::test::WriteFileBytes;
@@ -46,16 +47,6 @@ void setLocalMTime(const std::string& path, int year, int month, int day, int ho
     const std::time_t t = std::mktime(&tm);
     struct timeval times[2] = {{t, 0}, {t, 0}};
     ASSERT_EQ(::utimes(path.c_str(), times), 0);
-}
-
-std::string noise(std::size_t size, std::uint32_t seed = 7)
-{
-    std::string s(size, '\0');
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
 }
 
 // Raw deflate data (no zlib header or trailer) inflated again.
@@ -264,7 +255,7 @@ TEST_F(Adding, EntryFieldsAndWhatTheNewEntryDerives)
 
 TEST_F(Adding, EachCompressionTypeDeflatesAtItsLevel)
 {
-    const std::string data = std::string(20000, 'a') + noise(3000) + std::string(20000, 'b');
+    const std::string data = std::string(20000, 'a') + NoiseBytes(3000, 7) + std::string(20000, 'b');
     const std::pair<TZipCompressionType, int> levels[] = {
         {TZipCompressionType::ctNormal, 6},    {TZipCompressionType::ctMaximum, 9},
         {TZipCompressionType::ctFast, 1},      {TZipCompressionType::ctSuperFast, 1},
@@ -347,7 +338,7 @@ TEST(Names, DataCrc32KnownAnswers)
     EXPECT_EQ(TOrvZipEntries::DataCrc32(std::string()), 0u);
     EXPECT_EQ(TOrvZipEntries::DataCrc32(std::string("123456789")), 0xCBF43926u);
     EXPECT_EQ(TOrvZipEntries::DataCrc32(std::string("hello")), 0x3610A686u);
-    const std::string big = noise(1 << 20);
+    const std::string big = NoiseBytes(1 << 20, 7);
     EXPECT_EQ(TOrvZipEntries::DataCrc32(big), static_cast<std::uint32_t>(crc32(
                                                   0, reinterpret_cast<const Bytef*>(big.data()),
                                                   static_cast<uInt>(big.size()))));
@@ -455,7 +446,7 @@ TEST_F(Adding, CompressionProgressAndTheOrderOfEvents)
     EXPECT_EQ(log.Lines(), (Lines{"OnZipChange 2", "OnAddItem small.bin"}));
 
     log.Clear();
-    addBytes("noise.bin", noise(300000));
+    addBytes("noise.bin", NoiseBytes(300000, 7));
     // Incompressible: about 300,000 bytes of output, four full buffers during the write.
     ASSERT_EQ(log.Lines().size(), 6u);
     std::int64_t last = 0;
@@ -477,7 +468,7 @@ TEST_F(Adding, CompressionProgressAndTheOrderOfEvents)
 TEST_F(Adding, ManyAddsKeepFileAndStateInAgreement)
 {
     for (int i = 0; i < 12; ++i) {
-        const std::string data = i % 3 == 0 ? std::string() : noise(static_cast<std::size_t>(i) * 997, i);
+        const std::string data = i % 3 == 0 ? std::string() : NoiseBytes(static_cast<std::size_t>(i) * 997, i);
         addBytes("file" + std::to_string(i) + ".bin", data);
         ASSERT_TRUE(test::StateMatchesFile(zip, path)) << "after add " << i;
     }

@@ -10,16 +10,7 @@
 namespace orvzip {
 namespace {
 
-std::string noise(std::size_t size)
-{
-    std::string s(size, '\0');
-    std::uint32_t seed = 12345;
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
+using tarnwick::test::NoiseBytes;
 
 std::string inflateZlib(const std::string& in, std::size_t expected)
 {
@@ -42,7 +33,7 @@ TEST(CompressionStream, LevelTable)
 
 TEST(CompressionStream, WritesZlibFormatThatMatchesZlibAtEachLevel)
 {
-    const std::string data = std::string(3000, 'a') + noise(5000) + "hello";
+    const std::string data = std::string(3000, 'a') + NoiseBytes(5000, 12345) + "hello";
     for (TCompressionLevel level : {TCompressionLevel::clNone, TCompressionLevel::clFastest,
                                     TCompressionLevel::clDefault, TCompressionLevel::clMax}) {
         tarnwick::TMemoryStream dest;
@@ -70,7 +61,7 @@ TEST(CompressionStream, ProgressAfterEachFullBufferDuringWriteAndNoneAtFinish)
 {
     // Stored blocks make the output a little larger than the input: 200,000 bytes give three
     // full 64 KiB buffers during the write and the rest when finishing.
-    const std::string data = noise(200000);
+    const std::string data = NoiseBytes(200000, 12345);
     tarnwick::TMemoryStream dest;
     TCompressionStream z(TCompressionLevel::clNone, dest);
     std::vector<std::int64_t> positions, written;

@@ -16,18 +16,8 @@ using tarnwick::test::RunCommand;
 using tarnwick::test::ShellQuote;
 using tarnwick::test::TempDir;
 using tarnwick::test::WriteFileBytes;
+using tarnwick::test::NoiseBytes;
 using Lines = std::vector<std::string>;
-
-std::string noise(std::size_t size)
-{
-    std::string s(size, '\0');
-    std::uint32_t seed = 99;
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
 
 struct PeerCase {
     const char* name;
@@ -60,7 +50,7 @@ TEST_P(PeerArchives, OpenAndTakeAFastSaveAdd)
     for (int i = 0; i < 200; ++i)
         text += "alpha line " + std::to_string(i) + "\n";
     WriteFileBytes(src + "/a.txt", text);
-    WriteFileBytes(src + "/dir/b.bin", noise(5000));
+    WriteFileBytes(src + "/dir/b.bin", NoiseBytes(5000, 99));
     WriteFileBytes(src + "/empty.txt", "");
     WriteFileBytes(dir / "added.txt", "added by the component\n");
 
@@ -107,7 +97,7 @@ TEST_P(PeerArchives, OpenAndTakeAFastSaveAdd)
         if (e.Name == "a.txt") {
             EXPECT_EQ(e.Data, text);
         } else if (e.Name == "dir/b.bin") {
-            EXPECT_TRUE(e.Data == noise(5000));
+            EXPECT_TRUE(e.Data == NoiseBytes(5000, 99));
         } else if (e.Name == "added.txt") {
             EXPECT_EQ(e.Data, "added by the component\n");
         }

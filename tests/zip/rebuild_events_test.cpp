@@ -80,7 +80,7 @@ TEST_P(RebuildEvents, AreRaisedInOrder)
     tarnwick::test::TempDir dir;
     ScratchFolder scratch(dir / "tmp");
     TOrvZip zip(nullptr);
-    const std::vector<Content> three = {{"one.txt", textData(5)}, {"two.bin", noiseData(500, 3)}, {"three.txt", "x"}};
+    const std::vector<Content> three = {{"one.txt", textData(5)}, {"two.bin", NoiseBytes(500, 3)}, {"three.txt", "x"}};
     buildArchive(zip, dir / "a.zip", std::vector<Content>(three.begin(), three.begin() + c.entries));
     zip.SetSaveMethod(c.method);
     zip.SetUseTempFiles(c.tempFiles);
@@ -89,7 +89,7 @@ TEST_P(RebuildEvents, AreRaisedInOrder)
 
     switch (c.action) {
     case Action::AddSmall: addData(zip, "new.txt", "small"); break;
-    case Action::AddLarge: addData(zip, "big.bin", noiseData(300000, 11)); break;
+    case Action::AddLarge: addData(zip, "big.bin", NoiseBytes(300000, 11)); break;
     case Action::RemoveMiddle: zip.Entries().RemoveEntryAt(1); break;
     case Action::RemoveOnly: zip.Entries().RemoveEntryAt(0); break;
     case Action::ReplaceMiddle: addData(zip, "two.bin", "fresh"); break;

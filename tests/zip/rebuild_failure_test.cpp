@@ -15,21 +15,8 @@ namespace {
 
 namespace fault = tarnwick::fault;
 
-const std::vector<Content> kTwo = {{"one.txt", textData(30)}, {"two.bin", noiseData(2000, 5)}};
+const std::vector<Content> kTwo = {{"one.txt", textData(30)}, {"two.bin", NoiseBytes(2000, 5)}};
 const std::string kComment = "kept\r\n";
-
-// Names, offsets and end record of the collection, to compare before and after.
-std::string describe(TOrvZip& zip)
-{
-    std::string s;
-    for (int i = 0; i < zip.Entries().Count(); ++i) {
-        const auto& c = zip.Entries().Items(i).CentralRecord;
-        s += c.FileName + "@" + std::to_string(c.RelativeOffsetOfLocalHeader) + " ";
-    }
-    const auto& e = zip.EndRecord();
-    return s + "end " + std::to_string(zip.EndRecordPos()) + " " + std::to_string(e.EntriesOnThisDisk) + " " +
-           std::to_string(e.CentralDirectoryOffset) + " " + std::to_string(e.CentralDirectorySize);
-}
 
 enum class Failure { ResizeFails, CopyFailsOnce, CopyFailsAlways };
 enum class Operation { Add, Remove };

@@ -44,7 +44,7 @@ std::ostream& operator<<(std::ostream& os, const Case& c) { return os << caseNam
 
 const std::vector<Content> kThree = {
     {"one.txt", textData(40)},
-    {"two.bin", noiseData(3000, 7)},
+    {"two.bin", NoiseBytes(3000, 7)},
     {"three.txt", ""},
 };
 const std::string kNewData = textData(300);

@@ -24,6 +24,7 @@ namespace orvzip::test::rebuild {
 using tarnwick::test::ReadFileBytes;
 using tarnwick::test::RunCommand;
 using tarnwick::test::ShellQuote;
+using tarnwick::test::NoiseBytes;
 
 struct Content {
     std::string Name;
@@ -47,22 +48,12 @@ inline void putU16(std::string& b, std::size_t at, std::uint16_t v)
     b.at(at + 1) = static_cast<char>(v >> 8);
 }
 
-// Compressible text, bytes that deflate cannot shrink, and nothing at all.
+// Compressible text; NoiseBytes gives bytes that deflate cannot shrink.
 inline std::string textData(int lines)
 {
     std::string s;
     for (int i = 0; i < lines; ++i)
         s += "line " + std::to_string(i) + " of some text that compresses well\n";
-    return s;
-}
-
-inline std::string noiseData(std::size_t size, std::uint32_t seed)
-{
-    std::string s(size, '\0');
-    for (auto& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
     return s;
 }
 
@@ -79,6 +70,19 @@ inline TOrvZipEntriesEntry* addData(TOrvZip& zip, const std::string& name, const
 
 // A new archive at path holding the contents, written by the component (FastSave), with the
 // comment lines when given; left open in zip.
+// Names, offsets and end record of the collection, to compare before and after.
+inline std::string describe(TOrvZip& zip)
+{
+    std::string s;
+    for (int i = 0; i < zip.Entries().Count(); ++i) {
+        const auto& c = zip.Entries().Items(i).CentralRecord;
+        s += c.FileName + "@" + std::to_string(c.RelativeOffsetOfLocalHeader) + " ";
+    }
+    const auto& e = zip.EndRecord();
+    return s + "end " + std::to_string(zip.EndRecordPos()) + " " + std::to_string(e.EntriesOnThisDisk) + " " +
+           std::to_string(e.CentralDirectoryOffset) + " " + std::to_string(e.CentralDirectorySize);
+}
+
 inline void buildArchive(TOrvZip& zip, const std::string& path, const std::vector<Content>& contents,
                          const std::vector<std::string>& commentLines = {})
 {

@@ -17,7 +17,7 @@ TEST(RemoveDriver, RemovesUnderEachSaveMethodAndLeavesNoScratchFile)
         tarnwick::test::TempDir dir;
         ScratchFolder scratch(dir / "tmp");
         WriteFileBytes(dir / "a.txt", textData(10));
-        WriteFileBytes(dir / "b.bin", noiseData(700, 1));
+        WriteFileBytes(dir / "b.bin", NoiseBytes(700, 1));
         WriteFileBytes(dir / "c.txt", "c");
         const std::string run = "cd " + ShellQuote(dir.path()) + " && TMPDIR=" + ShellQuote(scratch.path()) + " " +
                                 ShellQuote(DriverPath()) + " " + setting;

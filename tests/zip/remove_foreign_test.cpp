@@ -33,7 +33,7 @@ std::ostream& operator<<(std::ostream& os, const ForeignCase& c) { return os << 
 
 const std::vector<Content> kFiles = {
     {"a.txt", textData(20)},
-    {"b.bin", noiseData(3000, 21)},
+    {"b.bin", NoiseBytes(3000, 21)},
     {"c.txt", textData(400)},
 };
 const char* kPassword = "secret";

@@ -17,21 +17,9 @@ using tarnwick::test::WriteFileBytes;
 
 const std::vector<Content> kThree = {
     {"one.txt", textData(30)},
-    {"two.bin", noiseData(2500, 9)},
+    {"two.bin", NoiseBytes(2500, 9)},
     {"three.txt", textData(3)},
 };
-
-std::string describe(TOrvZip& zip)
-{
-    std::string s;
-    for (int i = 0; i < zip.Entries().Count(); ++i) {
-        const auto& c = zip.Entries().Items(i).CentralRecord;
-        s += c.FileName + "@" + std::to_string(c.RelativeOffsetOfLocalHeader) + " ";
-    }
-    const auto& e = zip.EndRecord();
-    return s + "end " + std::to_string(zip.EndRecordPos()) + " " + std::to_string(e.EntriesOnThisDisk) + " " +
-           std::to_string(e.CentralDirectoryOffset) + " " + std::to_string(e.CentralDirectorySize);
-}
 
 std::vector<Content> without(std::vector<Content> contents, std::size_t index)
 {
